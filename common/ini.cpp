@@ -1,0 +1,125 @@
+#include "common/ini.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "common/text.h"
+
+namespace quirel {
+namespace {
+
+std::string Trim(const std::string& s) {
+  const auto b = s.find_first_not_of(" \t\r");
+  if (b == std::string::npos) return {};
+  const auto e = s.find_last_not_of(" \t\r");
+  return s.substr(b, e - b + 1);
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool IsSection(const std::string& line, std::string* name) {
+  const std::string t = Trim(line);
+  if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
+  if (name != nullptr) *name = Trim(t.substr(1, t.size() - 2));
+  return true;
+}
+
+bool KeyOf(const std::string& line, std::string& key, std::string& value) {
+  const auto eq = line.find('=');
+  if (eq == std::string::npos) return false;
+  key = Trim(line.substr(0, eq));
+  value = Trim(line.substr(eq + 1));
+  return true;
+}
+
+bool SameName(const std::string& a, const std::string& b) { return LowerAscii(a) == LowerAscii(b); }
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
+  const std::string temp = path + ".new";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::remove(temp.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool WriteIniValue(const std::string& path, const std::string& section, const std::string& key,
+                   const std::string& value) {
+  std::vector<std::string> lines = ReadLines(path);
+  std::string current;
+  bool inSection = false;
+  bool sectionSeen = false;
+  std::size_t insertAt = lines.size();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string name;
+    if (IsSection(lines[i], &name)) {
+      if (inSection) {
+        insertAt = i;
+        break;
+      }
+      inSection = SameName(name, section);
+      sectionSeen = sectionSeen || inSection;
+      continue;
+    }
+    std::string k, v;
+    if (inSection && KeyOf(lines[i], k, v) && SameName(k, key)) {
+      lines[i] = k + "=" + value;
+      goto write;
+    }
+  }
+  if (!sectionSeen) {
+    lines.push_back("[" + section + "]");
+    insertAt = lines.size();
+  } else if (inSection) {
+    insertAt = lines.size();
+  }
+  // Keep the new key next to the section's other keys, before blank lines.
+  while (insertAt > 0 && Trim(lines[insertAt - 1]).empty() && !IsSection(lines[insertAt - 1], nullptr))
+    --insertAt;
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), key + "=" + value);
+write:
+  std::ostringstream out;
+  for (const auto& line : lines) out << line << "\r\n";
+  return WriteFileAtomically(path, out.str());
+}
+
+std::string ReadIniValue(const std::string& path, const std::string& section, const std::string& key,
+                         const std::string& fallback) {
+  bool inSection = false;
+  for (const auto& line : ReadLines(path)) {
+    std::string name;
+    if (IsSection(line, &name)) {
+      inSection = SameName(name, section);
+      continue;
+    }
+    std::string k, v;
+    if (inSection && KeyOf(line, k, v) && SameName(k, key)) return v;
+  }
+  return fallback;
+}
+
+}  // namespace quirel

@@ -1,0 +1,30 @@
+// GBK, Big5 and UTF-8 conversions, and the byte-string helpers that treat
+// text the way the reader does: as bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quirel {
+
+// UTF-8 to GBK. Returns false (and leaves out what cannot be converted) when
+// some character has no GBK form.
+bool Utf8ToGbk(std::string_view utf8, std::string& gbk);
+// The same, replacing every character without a GBK form by `replacement`.
+std::string Utf8ToGbkLossy(std::string_view utf8, std::string_view replacement);
+// GBK to UTF-8; undecodable bytes become U+FFFD.
+std::string GbkToUtf8(std::string_view gbk);
+
+// True when the bytes are well-formed UTF-8.
+bool IsValidUtf8(std::string_view bytes);
+
+// Lower-cases ASCII capitals only, stepping over both bytes of a double-byte
+// character (a byte 0x81-0xFE and the byte after it).
+std::string LowerMultibyte(std::string_view text);
+// Lower-cases ASCII capitals of UTF-8 text (names and paths).
+std::string LowerAscii(std::string_view text);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// Case-insensitive (ASCII) ordering of list boxes.
+bool LessNoCase(std::string_view a, std::string_view b);
+
+}  // namespace quirel

@@ -1,0 +1,88 @@
+// Everything a person sees or answers goes through this interface. The GUI
+// implements it with Qt, the CLI on the terminal, the tests with a scripted
+// fake (tests/support/fake_ui.h). The core never talks to a person directly.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quirel {
+
+enum class Icon { None, Information, Warning, Error, Question };
+enum class Buttons { Ok, YesNo };
+enum class Answer { Ok, Yes, No };
+
+// The modeless progress windows. Each kind exists at most once; creating a
+// new one destroys the window left by the previous run of that kind.
+enum class ProgressKind {
+  Send,       // "文件传送": label 1032, file bar 1060, overall bar 1031, "中断传送"
+  Clear,      // "清空电子书": label 1079, file bar 1080, overall bar 1031, "中断初始化"
+  Receive,    // "接收文件": label 1078, file bar 1077, overall bar 1076, "中断接收"
+  Phonebook,  // "电话本数据通信": bar 1076 (Overall), "中断传送"
+};
+
+enum class Bar { File, Overall };
+
+class ProgressWindow {
+ public:
+  virtual ~ProgressWindow() = default;
+  virtual void Show() = 0;
+  virtual void Hide() = 0;
+  virtual void SetLabel(std::string_view text) = 0;  // the current file's name
+  virtual void SetRange(Bar bar, int low, int high) = 0;
+  virtual void SetStep(Bar bar, int step) = 0;
+  virtual void SetPos(Bar bar, int pos) = 0;
+  virtual void StepIt(Bar bar) = 0;  // advance by the step, wrapping like a progress control
+  // The interrupt flag that the window's button sets to 1.
+  virtual bool InterruptRequested() const = 0;
+  virtual void ClearInterrupt() = 0;
+};
+
+// Which window a long operation disables while it runs.
+enum class Window { Main, Phonebook };
+
+struct ReceiveOptions {
+  unsigned char mode = 0xB3;  // 0xB3 cursor item, 0xB1 everything
+  std::string target;          // absolute folder path (UTF-8)
+};
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+
+  // A modal message box. Texts are UTF-8; a "\n" is a line break.
+  virtual Answer ShowMessage(std::string_view text, std::string_view caption, Icon icon,
+                             Buttons buttons = Buttons::Ok) = 0;
+
+  // One diagnostic line for the standard output (or a log in the GUI).
+  virtual void Diagnostic(std::string_view line) = 0;
+
+  // Processes at most one pending window message, so that windows repaint
+  // and interrupt buttons are honoured during a transfer loop.
+  virtual void PumpMessage() = 0;
+
+  virtual void EnableWindow(Window window, bool enabled) = 0;
+  virtual void RedrawWindow(Window window) = 0;
+
+  // Destroys the window of that kind left by an earlier run and creates a new
+  // one (hidden until Show). The returned window stays valid until the next
+  // call with the same kind or the end of the interface.
+  virtual ProgressWindow& NewProgress(ProgressKind kind) = 0;
+  // The current window of that kind, or nullptr when none was created yet.
+  virtual ProgressWindow* Progress(ProgressKind kind) = 0;
+
+  // Small dialogs whose answer an operation needs. std::nullopt = cancelled.
+  // Send format: 1 convert, 2 keep. Clear mode: 0 quick, 1 full.
+  virtual std::optional<int> AskSendFormat(int current) = 0;
+  virtual std::optional<int> AskClearMode() = 0;
+  virtual std::optional<ReceiveOptions> AskReceiveOptions() = 0;
+  // Duplicate-name prompt of a phonebook receive: 1 replace, 2 skip,
+  // 3 replace all, 4 cancel, 0 closed without a button.
+  virtual int AskDuplicate(std::string_view name) = 0;
+
+  // Expands the local folder tree down to path and selects it (GUI only).
+  virtual bool ExpandToPath(std::string_view path) = 0;
+};
+
+}  // namespace quirel

@@ -1,0 +1,76 @@
+// The byte layer between the PC and the reader: nibbles out, bits in, every
+// wait a counted poll with one-millisecond sleeps.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "common/ui.h"
+#include "link/port.h"
+
+namespace quirel {
+
+enum LinkResult : int { kDone = 0, kFailed = 1, kInterrupted = 2 };
+
+enum class Confirm { Consecutive, Cumulative };
+
+// Writes 0 to the control registers and 5 to the data registers of the three
+// standard bases, picks the first whose data register reads back 5, shows the
+// detection error when none does, and leaves 0 on the chosen data register.
+PortAddresses DetectPorts(Port& port, UserInterface& ui);
+
+// The poll loop behind every wait. presenceLost, when given, turns on the
+// presence check and is set to 1 when the reader is found switched off.
+bool WaitHandshakeAt(Port& port, Clock& clock, const PortAddresses& ports, bool level, Confirm mode,
+                     std::optional<std::uint8_t> rewrite, int* presenceLost, int confirmations);
+
+// Shifts in one byte from the reader, least significant bit first, with the
+// given number of confirmations for the waits for 0 of each round. Returns 0
+// on success; otherwise which wait failed: 1 the first wait for 1, 2 a wait
+// for 0, 3 a wait for 1 inside a round.
+int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowConfirmations,
+                std::uint8_t& byte);
+
+// The process-wide link state: port addresses, the lost-link flag and the last
+// received byte, with the operations on them. One per program run.
+class Link {
+ public:
+  Link(Port& port, Clock& clock, UserInterface& ui) : port_(port), clock_(clock), ui_(ui) {}
+
+  Port& port() { return port_; }
+  Clock& clock() { return clock_; }
+  UserInterface& ui() { return ui_; }
+
+  PortAddresses ports;   // DataPort, StatusPort, ControlPort
+  int linkLost = 0;      // LinkLost
+  std::uint8_t receivedByte = 0;  // ReceivedByte
+
+  void DetectParallelPort() { ports = DetectPorts(port_, ui_); }
+  void ResetPortLines();
+
+  // Waits for status bit 5 to reach level. With the presence check a miss
+  // that finds bit 6 at 0 fails at once and sets linkLost.
+  bool WaitHandshake(bool level, Confirm mode, std::optional<std::uint8_t> rewrite,
+                     bool presenceCheck) {
+    return WaitHandshakeAt(port_, clock_, ports, level, mode, rewrite, presenceCheck ? &linkLost : nullptr, 3);
+  }
+  int SendByte(std::uint8_t b);
+  int SendProbeByte(std::uint8_t b);
+  int OpenLink();
+  int ReceiveByte();
+
+  // Sends b ten times; stops at the first failure. Returns 0 or 1.
+  int SendBurst(std::uint8_t b);
+
+  std::uint8_t Read(std::uint16_t address) { return port_.ReadPortByte(address); }
+  void Write(std::uint16_t address, std::uint8_t value) { port_.WritePortByte(address, value); }
+
+ private:
+  int SendByteChecked(std::uint8_t b, bool presenceCheck);
+
+  Port& port_;
+  Clock& clock_;
+  UserInterface& ui_;
+};
+
+}  // namespace quirel

@@ -1,0 +1,52 @@
+// The three registers of the parallel port, and the clock the link sleeps on.
+#pragma once
+
+#include <cstdint>
+
+namespace quirel {
+
+class Port {
+ public:
+  virtual ~Port() = default;
+  virtual std::uint8_t ReadPortByte(std::uint16_t address) = 0;
+  virtual void WritePortByte(std::uint16_t address, std::uint8_t value) = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual void Sleep(unsigned milliseconds) = 0;
+};
+
+// Sleeps for real.
+class SystemClock final : public Clock {
+ public:
+  void Sleep(unsigned milliseconds) override;
+};
+
+// Counts the time asked for instead of sleeping: time-out budgets run at
+// once in tests and against the virtual reader.
+class VirtualClock final : public Clock {
+ public:
+  void Sleep(unsigned milliseconds) override {
+    ++sleeps;
+    elapsedMs += milliseconds;
+  }
+  std::uint64_t sleeps = 0;
+  std::uint64_t elapsedMs = 0;
+};
+
+struct PortAddresses {
+  std::uint16_t data = 0x378;
+  std::uint16_t status = 0x379;
+  std::uint16_t control = 0x37A;
+
+  static PortAddresses ForBase(std::uint16_t base) {
+    return {base, static_cast<std::uint16_t>(base + 1), static_cast<std::uint16_t>(base + 2)};
+  }
+};
+
+inline constexpr std::uint8_t kStatusAck = 0x20;   // bit 5: the reader's handshake line
+inline constexpr std::uint8_t kStatusData = 0x40;  // bit 6: data from the reader / presence
+
+}  // namespace quirel

@@ -1,0 +1,7 @@
+#include "reader/firmware.h"
+
+namespace quirel::reader {
+
+void RegisterGiveCommands(Firmware& firmware) { (void)firmware; }
+
+}  // namespace quirel::reader

@@ -1,0 +1,153 @@
+#include "reader/virtual_reader.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "reader/firmware.h"
+
+namespace quirel::reader {
+
+bool ParseVirtualSpec(const std::string& spec, std::string& dir, ReaderOptions& options, std::string& error) {
+  std::string rest = spec;
+  if (rest.rfind("virtual", 0) != 0) {
+    error = "not a virtual reader: " + spec;
+    return false;
+  }
+  rest = rest.substr(7);
+  std::vector<std::string> parts;
+  {
+    std::stringstream ss(rest);
+    std::string part;
+    while (std::getline(ss, part, ',')) parts.push_back(part);
+  }
+  if (!parts.empty()) {
+    if (!parts[0].empty()) {
+      if (parts[0][0] != ':') {
+        error = "bad virtual reader spec: " + spec;
+        return false;
+      }
+      dir = parts[0].substr(1);
+    }
+    parts.erase(parts.begin());
+  }
+  for (const auto& p : parts) {
+    const auto eq = p.find('=');
+    const std::string key = p.substr(0, eq);
+    const std::string value = eq == std::string::npos ? std::string() : p.substr(eq + 1);
+    char* end = nullptr;
+    if (key == "off" && eq == std::string::npos) {
+      options.off = true;
+    } else if (key == "base" && !value.empty()) {
+      const long v = std::strtol(value.c_str(), &end, 0);
+      if (*end != '\0' || v <= 0 || v > 0xFFFD) {
+        error = "bad base address: " + value;
+        return false;
+      }
+      options.base = static_cast<std::uint16_t>(v);
+    } else if (key == "slow" && !value.empty()) {
+      const long v = std::strtol(value.c_str(), &end, 10);
+      if (*end != '\0' || v < 0 || v > 1000000) {
+        error = "bad slow value: " + value;
+        return false;
+      }
+      options.slow = static_cast<int>(v);
+    } else if (key == "silent-after" && !value.empty()) {
+      const long long v = std::strtoll(value.c_str(), &end, 10);
+      if (*end != '\0' || v < 0) {
+        error = "bad silent-after value: " + value;
+        return false;
+      }
+      options.silentAfter = v;
+    } else {
+      error = "unknown virtual reader option: " + p;
+      return false;
+    }
+  }
+  return true;
+}
+
+VirtualReader::VirtualReader(ReaderOptions options, std::unique_ptr<Firmware> firmware)
+    : options_(options), firmware_(std::move(firmware)) {
+  if (firmware_) firmware_->Attach(*this);
+}
+
+VirtualReader::~VirtualReader() = default;
+
+void VirtualReader::Give(const std::vector<std::uint8_t>& bytes) {
+  give_.insert(give_.end(), bytes.begin(), bytes.end());
+}
+
+void VirtualReader::SetAck(bool level) {
+  pendingAck_ = level;
+  if (options_.slow <= 0) {
+    ack_ = level;
+    delay_ = 0;
+  } else {
+    delay_ = options_.slow;
+  }
+}
+
+std::uint8_t VirtualReader::ReadPortByte(std::uint16_t address) {
+  ++accesses;
+  if (address == options_.base) return dataRegister_;
+  if (address == options_.base + 2) return controlRegister_;
+  if (address != options_.base + 1) return 0xFF;  // nothing on the bus there
+  if (options_.off) return 0x00;
+  if (delay_ > 0 && --delay_ == 0) ack_ = pendingAck_;
+  return static_cast<std::uint8_t>((ack_ ? kStatusAck : 0) | (dataBit_ ? kStatusData : 0));
+}
+
+void VirtualReader::WritePortByte(std::uint16_t address, std::uint8_t value) {
+  ++accesses;
+  if (address == options_.base + 2) {
+    controlRegister_ = value;
+    return;
+  }
+  if (address != options_.base) return;
+  dataRegister_ = value;
+  if (Silent()) return;
+
+  if (value & 0x10) {
+    // D4 up: the high nibble of a byte from the PC. The PC has given up
+    // whatever it was receiving.
+    if (!give_.empty() || lastStep_ >= 0) {
+      give_.clear();
+      lastStep_ = -1;
+      dataBit_ = true;
+    }
+    if (!highLatched_) {
+      high_ = value & 0x0F;
+      highLatched_ = true;
+      SetAck(false);
+    }
+    return;
+  }
+  if (highLatched_) {
+    // D4 down: the low nibble completes the byte.
+    highLatched_ = false;
+    const std::uint8_t byte = static_cast<std::uint8_t>(~((high_ << 4) | (value & 0x0F)));
+    SetAck(true);
+    Take(byte);
+    return;
+  }
+  // Step values of a byte the PC clocks in: 0x0F, 0x0E, ... 0x08.
+  if (!give_.empty() && (value & 0x08)) {
+    const int step = 0x0F - (value & 0x0F);
+    if (step == lastStep_) return;  // a rewrite after a sleep
+    lastStep_ = step;
+    dataBit_ = ((give_.front() >> step) & 1) != 0;
+    SetAck(step % 2 == 1);
+    if (step == 7) {
+      give_.pop_front();
+      ++givenCount_;
+      if (give_.empty() && firmware_) firmware_->OnGiven();
+    }
+  }
+}
+
+void VirtualReader::Take(std::uint8_t byte) {
+  received_.push_back(byte);
+  if (firmware_) firmware_->OnByte(byte);
+}
+
+}  // namespace quirel::reader

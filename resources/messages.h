@@ -1,0 +1,171 @@
+// The program's own texts, character for character. UTF-8 here; converted to
+// GBK wherever bytes are needed. "\n" is a line break inside a message box.
+#pragma once
+
+#include <string_view>
+
+namespace quirel::msg {
+
+// Captions.
+inline constexpr std::string_view kCaption = "卓卷电子书6.1";
+inline constexpr std::string_view kCaptionFullClear = "卓卷电子书3.1";
+inline constexpr std::string_view kCaptionFramework = "卓卷电子书4.0";
+inline constexpr std::string_view kMainDialogTitle = "卓卷电子书 6.1";
+inline constexpr std::string_view kProductName = "卓卷电子书";
+
+// Port detection and link.
+inline constexpr std::string_view kDetectError =
+    "通信设备错误，\n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
+inline constexpr std::string_view kLinkError =
+    " 通信设备错误，\n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
+inline constexpr std::string_view kReceiveDataError =
+    " 接收数据错误，\n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
+
+// Device commands.
+inline constexpr std::string_view kDirectoryError =
+    " 传送目录故障，\n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
+inline constexpr std::string_view kDirectoryCreated = " 创建目录完成!";
+inline constexpr std::string_view kEnterDirectoryName = "请输入目录名!";
+inline constexpr std::string_view kDiagTransport14 = "\n Transport Error!14 ";
+inline constexpr std::string_view kDiagTransport15 = "\n Transport Error 15! ";
+inline constexpr std::string_view kBitmapOpenFailed = " 打开文件失败，\n请卸载本驱动程序后重新安装！5";
+inline constexpr std::string_view kFont1OpenFailed = "打开文件失败，请卸载本驱动程序后重新安装! 1";
+inline constexpr std::string_view kFont2OpenFailed = "打开文件失败,\n请卸载本驱动程序后重新安装! 2";
+inline constexpr std::string_view kBitmapCheckFailed = "打开文件失败，请卸载本驱动程序后重新安装! 1";
+inline constexpr std::string_view kFont1Label = "chnstd1j40.bin";
+inline constexpr std::string_view kFont2Label = "chnstd1f40.bin";
+inline constexpr std::string_view kBitmapLabel = "ebpmp40.bin";  // spelled so on screen
+
+// Clear.
+inline constexpr std::string_view kQuickClearDone = "电子书快速初始化完毕！";
+inline constexpr std::string_view kFullClearDone = "电子书初始化完毕！";
+inline constexpr std::string_view kClearDialogTitle = "电子书清空";
+inline constexpr std::string_view kClearQuick = "快速清空电子书文件";
+inline constexpr std::string_view kClearFull = "全面清空电子书/电话本";
+inline constexpr std::string_view kStart = "开始";
+inline constexpr std::string_view kCancel = "取消";
+inline constexpr std::string_view kClearProgressTitle = "清空电子书";
+inline constexpr std::string_view kClearProgressText = "正在清空电子书，请等待 . . . . .";
+inline constexpr std::string_view kClearProgressWarning =
+    "注意：如果清空过程中断，电子书将不能显示。须等候一分钟后重新清空！";
+inline constexpr std::string_view kClearInterrupt = "中断初始化";
+
+// Receive.
+inline constexpr std::string_view kReceiveDialogTitle = "接收文件";
+inline constexpr std::string_view kReceiveTo = "接收至";
+inline constexpr std::string_view kBrowse = "浏览...";
+inline constexpr std::string_view kBrowseTitle = "选择接收文件路径";
+inline constexpr std::string_view kReceiveCursor = "接收电子书当前光标位置内容";
+inline constexpr std::string_view kReceiveAll = "接收电子书全部内容";
+inline constexpr std::string_view kStartReceive = "开始接收";
+inline constexpr std::string_view kChooseFolder = "请选择文件目录";
+inline constexpr std::string_view kBadReceivePath = "接收路径不正确！请重新选择。";
+inline constexpr std::string_view kReceiveLinkFailed =
+    "数据传送出错，\n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
+inline constexpr std::string_view kReceiveFileError =
+    "接收文件出错，\n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
+inline constexpr std::string_view kAllReceived = "所有文件成功接收！";
+inline constexpr std::string_view kSomeNotCreated =
+    "接收文件过程中有某些文件无法建立，请检查是否：接收路径错/磁盘已满/文件名错误。文件接收完成!";
+inline constexpr std::string_view kReceiveInterrupt = "中断接收";
+
+// Send job and per-file transfer.
+inline constexpr std::string_view kNothingToSend = "传送文件没有准备好！";
+inline constexpr std::string_view kWordError = "Microsoft Word 出错！";
+inline constexpr std::string_view kNoWordConvert =
+    "系统没有安装 Microsoft Word,\n不能转化 *.doc 文件为电子书格式！";
+inline constexpr std::string_view kTooDeep = " 传送目录已经大于6级,\n下级目录文件将不能被传送";
+inline constexpr std::string_view kSomeNotSent = "在传送中遇到无法打开的文件, 这些文件没有被传送！";
+inline constexpr std::string_view kFilesSentSuffix = "个文件传送完成！";
+inline constexpr std::string_view kSendFileError =
+    " 传送文件错误，\n请检查并口连接/电子书存储已满/尝试禁止系统反病毒程序。";
+inline constexpr std::string_view kSendProgressTitle = "文件传送";
+inline constexpr std::string_view kSendProgressText = "正在文件传送，请稍候 . . . . . .";
+inline constexpr std::string_view kSendInterrupt = "中断传送";
+inline constexpr std::string_view kSendFormatTitle = "传送格式";
+inline constexpr std::string_view kSendFormatGroup = "传送格式选择";
+inline constexpr std::string_view kSendConvert = "传送的文件自动转为电子书格式";
+inline constexpr std::string_view kSendKeep = "传送的文件保持原有格式";
+
+// Conversion.
+inline constexpr std::string_view kNoDiskSpace1 = "没有足够的磁盘空间！1";
+inline constexpr std::string_view kNoDiskSpace2 = "没有足够的磁盘空间！2";
+inline constexpr std::string_view kHtmlNonStandard = "该网页文件中包含不标准的符号！\n转化后会丢失部分数据。";
+inline constexpr std::string_view kHtmlDiskFull = "磁盘空间已满！,\n请清空部分文件。";
+inline constexpr std::string_view kOpenFilePrefix = "打开文件";
+inline constexpr std::string_view kOpenFileSuffix = "失败！";
+
+// Phonebook store.
+inline constexpr std::string_view kStoreCreateFailed = "新建电话本文件失败！错误-100\n请卸载本驱动程序后重新安装.";
+inline constexpr std::string_view kStoreRecreateFailed = "新建电话本文件失败，\n请卸载本驱动程序后重新安装.";
+inline constexpr std::string_view kDamage1 = "电话本数据已被破坏！1 ";
+inline constexpr std::string_view kDamage201 = "电话本数据已被破坏！201";
+inline constexpr std::string_view kDamage202 = "电话本数据已被破坏！202";
+inline constexpr std::string_view kDamage3 = "电话本数据已被破坏！3 \n备份数据文件为tarnviktelcom.bak";
+inline constexpr std::string_view kDamage203 = "电话本数据已被破坏！203";
+inline constexpr std::string_view kNameEmpty = "姓名不能为空,\n 请重新输入!";
+inline constexpr std::string_view kRecordTooLong = "记录长度已超出系统允许值!";
+inline constexpr std::string_view kNameExists = "有相同的人名记录!\n 是否替代?";
+inline constexpr std::string_view kOpenFileFailed = "    打开文件失败,\n请卸载本驱动程序后重新安装!";
+inline constexpr std::string_view kOpenStoreFailed = "   打开电话本文件失败,\n请卸载本驱动程序后重新安装!";
+
+// Phonebook exchange files.
+inline constexpr std::string_view kDiskFull = "磁盘空间已满！\n请清空部分文件。";
+inline constexpr std::string_view kOpenTempFailed = "打开临时文件失败！";
+
+// Phonebook window and dialogs.
+inline constexpr std::string_view kChooseName = "请选择姓名!";
+inline constexpr std::string_view kConfirmDelete = "是否删除记录!";
+inline constexpr std::string_view kNameNotFound = "不存在此姓名,\n请重新输入!";
+inline constexpr std::string_view kPhonebookTitle = "电话本";
+inline constexpr std::string_view kRecordDialogTitle = "详细情况";
+inline constexpr std::string_view kFindDialogTitle = "查找";
+inline constexpr std::string_view kFindPrompt = "请输入姓名：";
+inline constexpr std::string_view kDuplicateTitle = "提示";
+inline constexpr std::string_view kDuplicateFound = "发现相同的人名:";
+inline constexpr std::string_view kReplace = "替换";
+inline constexpr std::string_view kSkip = "跳过";
+inline constexpr std::string_view kReplaceAll = "全部替换";
+inline constexpr std::string_view kExchangeTitle = "电话本数据通信";
+
+// Phonebook transfer.
+inline constexpr std::string_view kExchangeBuildFailed = "电话本数据初始化出错！";
+inline constexpr std::string_view kOpenIndexFailed = "打开电话本索引文件出错！";
+inline constexpr std::string_view kSendIndexFailed = "传送电话本索引数据出错！";
+inline constexpr std::string_view kOpenQueryFailed = "打开电话本查询文件出错！";
+inline constexpr std::string_view kSendQueryFailed = "传送电话本查询数据出错！";
+inline constexpr std::string_view kOpenDataFailed = "打开电话本文件出错！";
+inline constexpr std::string_view kSendDataFailed = "传送电话本数据出错！";
+inline constexpr std::string_view kPhonebookSent = "电话本数据传送成功！";
+// The "/n" is two characters, not a line break.
+inline constexpr std::string_view kPhonebookReceiveRefused =
+    "数据接收失败，/n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
+inline constexpr std::string_view kNoDiskSpace = "没有足够的磁盘空间！";
+inline constexpr std::string_view kNoDiskSpace3 = "没有足够的磁盘空间!3";
+inline constexpr std::string_view kReceiveIndexError = "接收电话本索引文件出错！";  // + "1".."4"
+inline constexpr std::string_view kReceiveQueryError = "接收电话本查询文件出错！";  // + "1".."4"
+inline constexpr std::string_view kReceiveDataFileError = "接收电话本文件出错！";    // + "1".."4"
+inline constexpr std::string_view kReaderHasNoPhonebook = "卓卷电子书中没有电话本记录 ！1";
+inline constexpr std::string_view kReceiveByteError1 = "接收字节错误 1!";
+inline constexpr std::string_view kReceiveByteError2 = "接收字节错误 2 !";
+inline constexpr std::string_view kReceiveByteError3 = "接收字节错误 3 !";
+inline constexpr std::string_view kPhonebookReceived = "电话本数据接收成功!";
+inline constexpr std::string_view kConfirmClearPhonebook = "确认是否清空卓卷电子书中的电话本?";
+inline constexpr std::string_view kPhonebookCleared = "电话本数据已被清空！";
+
+// Start-up.
+inline constexpr std::string_view kNoBrowserPreview =
+    "若需使用本软件的预览功能,请安装 IE4.0以上版本的 WEB 浏览器!";
+inline constexpr std::string_view kNoBrowserHelp =
+    "若需使用本软件的帮助和预览功能,请安装 IE4.0以上版本的 WEB 浏览器!";
+
+// Main dialog.
+inline constexpr std::string_view kConfirmExit = "是否退出?";
+
+// Preview.
+inline constexpr std::string_view kChoosePreviewFile = "请从右上框中选择一个准备预览的文件!";
+inline constexpr std::string_view kCannotPreviewType = "不能直接预览该类文件！\n请转化为电子书格式预览。";
+inline constexpr std::string_view kNoWordPreview = "系统没有安装 Microsoft Word,\n不能预览 *.doc 文件！";
+inline constexpr std::string_view kPreviewFailed = " 打开预览文件出错！";
+
+}  // namespace quirel::msg
