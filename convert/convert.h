@@ -1,0 +1,69 @@
+// Documents to the reader's e-book rows (.ebk): text, web pages and
+// word-processor documents, with the Big5 check and recoding. Results land in
+// work files of the system directory.
+#pragma once
+
+#include <string>
+
+#include "common/environment.h"
+#include "common/ui.h"
+
+namespace quirel::convert {
+
+// Work file names in the system directory.
+inline constexpr const char* kEbookWork = "ebkkestrom.tmp";
+inline constexpr const char* kRecodedWork = "ebkkestrom1.tmp";
+inline constexpr const char* kHtmlWork = "htmkestrom.tmp";
+inline constexpr const char* kPreviewFile = "vantrel.txt";
+
+struct Context {
+  const Environment& env;
+  UserInterface& ui;
+  int rowWidth = 20;  // RowWidth: 16 (large font) or 20 (small font)
+};
+
+enum FileKind : int { kOther = -1, kText = 0, kWebPage = 1, kWordDocument = 2, kEbook = 3 };
+
+// Kind from the (lower-cased) name by substring tests, later tests winning:
+// ".txt" text, ".htm"/".html" web page, ".doc" Word document, ".ebk" e-book.
+FileKind ClassifyName(const std::string& lowerName);
+
+int TextToEbook(Context& ctx, const std::string& path);      // 0 done, 1 failed
+int LooksLikeBig5(const std::string& path);                   // 1, 0, -1
+int CheckTextCode(Context& ctx);                              // 0 GB, 2 recoded, 1 failed
+int StripHtml(Context& ctx, const std::string& path);         // 1 written, 0 failed
+int HtmlTextToEbook(Context& ctx, const std::string& path);   // 0 done, 1 failed
+
+// The document's path with the extension of its name replaced by ".txt".
+std::string TextPathFor(const std::string& documentPath);
+bool WordInstalled();
+int WordToText(Context& ctx, const std::string& documentPath);  // 0 done, 1 failed (message shown)
+
+// Several documents converted by one word-processor run.
+class WordInstance {
+ public:
+  WordInstance();
+  ~WordInstance();
+  WordInstance(const WordInstance&) = delete;
+  WordInstance& operator=(const WordInstance&) = delete;
+  bool Open();
+  // Writes the text file at TextPathFor(documentPath); false when none appeared.
+  bool Convert(const std::string& documentPath);
+  void Close();
+
+ private:
+  struct Impl;
+  Impl* impl_ = nullptr;
+};
+
+// The conversion of one file in the convert format, as a send does it:
+// web page -> HtmlTextToEbook, e-book -> the file itself, anything else ->
+// TextToEbook; then CheckTextCode unless it is an e-book. On 0, sendPath is
+// the file whose bytes go to the reader.
+int ConvertForSend(Context& ctx, const std::string& path, FileKind kind, std::string& sendPath);
+
+// The conversion for the preview: leaves the result in vantrel.txt of the
+// system directory. 0 done, 1 failed (a message possibly shown).
+int ConvertForPreview(Context& ctx, const std::string& path);
+
+}  // namespace quirel::convert
