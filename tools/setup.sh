@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs what is missing on a Debian 12 machine, builds, and then either
+# starts the program on the virtual reader (run) or runs every test (test).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+mode="${1:-run}"
+packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libicu-dev libgtest-dev libgmock-dev
+          libbenchmark-dev xvfb xauth fonts-noto-cjk libreoffice-writer-nogui binutils)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
+
+jobs="$(nproc)"
+build() {  # build DIR [cmake options...]
+  local dir="$1"; shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+case "$mode" in
+  run)
+    build build
+    args=(--port "${QUIREL_PORT:-virtual}")
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+      echo "No display found: starting under Xvfb."
+      exec xvfb-run -a ./build/app/quirel40 "${args[@]}"
+    fi
+    exec ./build/app/quirel40 "${args[@]}"
+    ;;
+  test)
+    build build
+    (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+    # The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+    build build-sanitize -DQUIREL_SANITIZE=ON
+    (cd build-sanitize && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+       UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j "$jobs")
+    ;;
+  *)
+    echo "usage: tools/setup.sh run|test" >&2
+    exit 64
+    ;;
+esac

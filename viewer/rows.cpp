@@ -1,0 +1,58 @@
+#include "viewer/rows.h"
+
+#include "common/text.h"
+
+namespace quirel::viewer {
+namespace {
+
+constexpr const char* kDeviceChars[] = {"進", "迴", "槃", "卍", "脦"};
+
+// One row to UTF-8. Double-byte pairs are decoded together; a lead byte
+// without a trail in the row shows as a blank, as on the reader.
+std::string DecodeRow(std::string_view row) {
+  std::string out;
+  std::string pending;  // GBK bytes not yet decoded
+  auto flush = [&] {
+    if (!pending.empty()) {
+      out += GbkToUtf8(pending);
+      pending.clear();
+    }
+  };
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(row[i]);
+    if (c >= 0x81 && c <= 0xFE && i + 1 < row.size()) {
+      const unsigned char t = static_cast<unsigned char>(row[i + 1]);
+      if (c == 0xA9 && t >= 0xFA && t <= 0xFE) {
+        flush();
+        out += kDeviceChars[t - 0xFA];
+      } else if (t >= 0x40 && t != 0x7F && t != 0xFF) {
+        pending.push_back(static_cast<char>(c));
+        pending.push_back(static_cast<char>(t));
+      } else {
+        pending.push_back(' ');
+        pending.push_back(t < 0x20 || t == 0x7F ? ' ' : static_cast<char>(t));
+      }
+      ++i;
+    } else if (c < 0x20 || c >= 0x7F) {
+      pending.push_back(' ');
+    } else {
+      pending.push_back(static_cast<char>(c));
+    }
+  }
+  flush();
+  return out;
+}
+
+}  // namespace
+
+int RowWidthForFont(int font) { return font == 1 ? 16 : 20; }
+
+std::vector<std::string> RenderRows(std::string_view bytes, int width) {
+  std::vector<std::string> rows;
+  if (width <= 0) return rows;
+  for (std::size_t at = 0; at < bytes.size(); at += static_cast<std::size_t>(width))
+    rows.push_back(DecodeRow(bytes.substr(at, static_cast<std::size_t>(width))));
+  return rows;
+}
+
+}  // namespace quirel::viewer
