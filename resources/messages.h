@@ -26,6 +26,7 @@ inline constexpr std::string_view kDirectoryError =
     " 传送目录故障，\n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
 inline constexpr std::string_view kDirectoryCreated = " 创建目录完成!";
 inline constexpr std::string_view kEnterDirectoryName = "请输入目录名!";
+inline constexpr std::string_view kDirectoryNameNotGbk = "目录名中有不能转换为国标码的字符，请重新输入!";
 inline constexpr std::string_view kDiagTransport14 = "\n Transport Error!14 ";
 inline constexpr std::string_view kDiagTransport15 = "\n Transport Error 15! ";
 inline constexpr std::string_view kBitmapOpenFailed = " 打开文件失败，\n请卸载本驱动程序后重新安装！5";
@@ -79,6 +80,8 @@ inline constexpr std::string_view kSomeNotSent = "在传送中遇到无法打开
 inline constexpr std::string_view kFilesSentSuffix = "个文件传送完成！";
 inline constexpr std::string_view kSendFileError =
     " 传送文件错误，\n请检查并口连接/电子书存储已满/尝试禁止系统反病毒程序。";
+// Followed by the file's name: its length does not fit the 24-bit length field.
+inline constexpr std::string_view kFileTooLarge = " 文件太大（不能超过16777215字节），\n不能传送到卓卷电子书：";
 inline constexpr std::string_view kSendProgressTitle = "文件传送";
 inline constexpr std::string_view kSendProgressText = "正在文件传送，请稍候 . . . . . .";
 inline constexpr std::string_view kSendInterrupt = "中断传送";
@@ -108,10 +111,17 @@ inline constexpr std::string_view kRecordTooLong = "记录长度已超出系统�
 inline constexpr std::string_view kNameExists = "有相同的人名记录!\n 是否替代?";
 inline constexpr std::string_view kOpenFileFailed = "    打开文件失败,\n请卸载本驱动程序后重新安装!";
 inline constexpr std::string_view kOpenStoreFailed = "   打开电话本文件失败,\n请卸载本驱动程序后重新安装!";
+// A typed text with a character that GBK, and so the store, cannot hold.
+inline constexpr std::string_view kNameNotGbk = "姓名中有电话本不能保存的字符,\n 请重新输入!";
+inline constexpr std::string_view kFieldNotGbk = "记录中有电话本不能保存的字符,\n 请重新输入!";
 
 // Phonebook exchange files.
 inline constexpr std::string_view kDiskFull = "磁盘空间已满！\n请清空部分文件。";
 inline constexpr std::string_view kOpenTempFailed = "打开临时文件失败！";
+// What the reader's phonebook files cannot hold: refused before anything is sent.
+inline constexpr std::string_view kExchangeTooManyRecords = "电话本记录超过1024个,\n不能传送到卓卷电子书!";
+inline constexpr std::string_view kExchangeRecordTooLong = "电话本中有记录长度超出系统允许值,\n不能传送到卓卷电子书!";
+inline constexpr std::string_view kExchangeQueryFull = "电话本中姓名的首字过多,\n不能传送到卓卷电子书!";
 
 // Phonebook window and dialogs.
 inline constexpr std::string_view kChooseName = "请选择姓名!";
@@ -127,6 +137,9 @@ inline constexpr std::string_view kReplace = "替换";
 inline constexpr std::string_view kSkip = "跳过";
 inline constexpr std::string_view kReplaceAll = "全部替换";
 inline constexpr std::string_view kExchangeTitle = "电话本数据通信";
+inline constexpr std::string_view kExchangeText1 = "正在传输";
+inline constexpr std::string_view kExchangeText2 = "电话本数据,";
+inline constexpr std::string_view kExchangeText3 = "请等待 . . . . . .";
 
 // Phonebook transfer.
 inline constexpr std::string_view kExchangeBuildFailed = "电话本数据初始化出错！";
@@ -161,6 +174,19 @@ inline constexpr std::string_view kNoBrowserHelp =
 
 // Main dialog.
 inline constexpr std::string_view kConfirmExit = "是否退出?";
+inline constexpr std::string_view kPhonebookButton = "电话本";
+inline constexpr std::string_view kPreviewButton = "文件字体";
+inline constexpr std::string_view kHelpButton = "帮  助";
+inline constexpr std::string_view kSendButton = "传送电子书文件";
+inline constexpr std::string_view kCreateDirectoryButton = "创建电子书目录";
+inline constexpr std::string_view kReceiveButton = "接收电子书文件";
+inline constexpr std::string_view kClearButton = "清空电子书";
+inline constexpr std::string_view kExitButton = "退  出";
+inline constexpr std::string_view kCurrentFileName = "当前文件名:";
+inline constexpr std::string_view kCreateDirectoryTitle = "创建电子书目录";
+inline constexpr std::string_view kCreateDirectoryPrompt = "请输入待创建目录名:";
+inline constexpr std::string_view kCreateDirectoryHint = "(最多16个字符)";
+inline constexpr std::string_view kCreate = "创建";
 
 // Preview.
 inline constexpr std::string_view kChoosePreviewFile = "请从右上框中选择一个准备预览的文件!";

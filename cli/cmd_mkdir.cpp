@@ -1,0 +1,23 @@
+// quirel mkdir NAME: create a directory at the top of the reader's storage.
+#include "cli/command.h"
+#include "link/commands.h"
+
+namespace quirel::cli {
+namespace {
+
+int RunMkdir(Context& context) {
+  if (context.args.size() != 1) return context.Usage("needs exactly one directory name");
+  return CreateDirectoryCommand(context.link(), context.args[0]) == kDone ? kExitDone : kExitFailed;
+}
+
+}  // namespace
+
+QUIREL_CLI_COMMAND({"mkdir", "create a directory on the reader",
+                    "Usage: quirel mkdir NAME\n\n"
+                    "Creates the directory NAME at the top level of the reader's storage. The name\n"
+                    "travels in GBK and is cut to 16 bytes without splitting a character; the five\n"
+                    "characters 進迴槃卍脦 are sent in the reader's own codes. An empty name, or one\n"
+                    "with characters that have no GBK form, is refused.\n",
+                    &RunMkdir});
+
+}  // namespace quirel::cli

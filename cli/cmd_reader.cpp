@@ -1,0 +1,76 @@
+// quirel reader ls | cursor [PATH]: look into the virtual reader's storage
+// without opening the port.
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <vector>
+
+#include "cli/command.h"
+#include "reader/firmware.h"
+#include "reader/storage.h"
+
+namespace fs = std::filesystem;
+
+namespace quirel::cli {
+namespace {
+
+void List(const fs::path& books, const fs::path& dir, std::ostream& out) {
+  std::vector<fs::path> entries;
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+    entries.push_back(it->path());
+  std::sort(entries.begin(), entries.end());
+  for (const fs::path& entry : entries) {
+    const fs::file_status status = fs::symlink_status(entry, ec);
+    const std::string relative = entry.lexically_relative(books).generic_string();
+    if (fs::is_directory(status)) {
+      out << relative << "/\n";
+      List(books, entry, out);
+    } else if (fs::is_regular_file(status)) {
+      out << relative << '\t' << fs::file_size(entry, ec) << '\n';
+    }
+  }
+}
+
+int RunReader(Context& context) {
+  const std::vector<std::string>& args = context.args;
+  if (args.empty()) return context.Usage("needs a subcommand: ls or cursor");
+  reader::Firmware storage(context.virtualReaderDir());
+  if (args[0] == "ls") {
+    if (args.size() != 1) return context.Usage("ls takes no arguments");
+    List(storage.Books(), storage.Books(), std::cout);
+    return kExitDone;
+  }
+  if (args[0] == "cursor") {
+    if (args.size() == 1) {
+      if (std::optional<fs::path> cursor = reader::ReadCursor(storage)) std::cout << cursor->generic_string() << '\n';
+      return kExitDone;
+    }
+    if (args.size() != 2) return context.Usage("cursor takes one path below books/");
+    const fs::path relative = fs::path(args[1]).lexically_normal();
+    std::error_code ec;
+    if (!reader::IsInsideRelative(relative) || !fs::exists(fs::symlink_status(storage.Books() / relative, ec))) {
+      std::cerr << "quirel reader: no such item in the reader: " << args[1] << '\n';
+      return kExitFailed;
+    }
+    return reader::WriteCursor(storage, relative.generic_string()) ? kExitDone : kExitFailed;
+  }
+  return context.Usage("unknown subcommand: " + args[0]);
+}
+
+}  // namespace
+
+QUIREL_CLI_COMMAND({"reader", "look into the virtual reader's storage",
+                    "Usage: quirel reader ls\n"
+                    "       quirel reader cursor [PATH]\n\n"
+                    "Works on the storage folder of the virtual reader that --port names (or would\n"
+                    "name), without opening the port.\n"
+                    "  ls            lists the reader's files and folders (books/), folders ending in\n"
+                    "                \"/\", files followed by their size in bytes\n"
+                    "  cursor        shows the item at the reader's cursor\n"
+                    "  cursor PATH   puts the cursor on PATH, a file or folder relative to books/;\n"
+                    "                `quirel receive` without --all takes that item\n",
+                    &RunReader});
+
+}  // namespace quirel::cli

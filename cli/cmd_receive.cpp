@@ -1,0 +1,47 @@
+// quirel receive [--all] TARGET: copy files from the reader into a folder.
+#include <filesystem>
+
+#include "cli/command.h"
+#include "link/receive.h"
+
+namespace quirel::cli {
+namespace {
+
+int RunReceive(Context& context) {
+  std::uint8_t mode = kReceiveCursorItem;
+  std::string target;
+  for (const std::string& arg : context.args) {
+    if (arg == "--all") {
+      mode = kReceiveEverything;
+    } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+      return context.Usage("unknown option: " + arg);
+    } else if (target.empty()) {
+      target = arg;
+    } else {
+      return context.Usage("takes one target folder");
+    }
+  }
+  if (target.empty()) return context.Usage("needs a target folder");
+  // On the command line a relative folder means one below the current directory.
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(target, ec);
+  if (ec) return context.Usage("cannot resolve the target folder: " + target);
+  target = absolute.lexically_normal().string();
+  if (!CheckReceiveTarget(target)) return context.Usage("the target folder must be an absolute path");
+  return ReceiveFiles(context.link(), mode, target);
+}
+
+}  // namespace
+
+QUIREL_CLI_COMMAND({"receive", "receive files from the reader into a folder",
+                    "Usage: quirel receive [--all] TARGET\n\n"
+                    "Receives the item at the reader's cursor (a file, or every file below a folder),\n"
+                    "or with --all everything the reader holds, into the folder TARGET (created when\n"
+                    "missing). The reader's folders are re-created below TARGET; an existing folder\n"
+                    "whose name differs only in letter case is reused. Names that would leave TARGET\n"
+                    "(\"/\", \".\", \"..\", empty) are made safe with \"_\", and symbolic links below\n"
+                    "TARGET are never followed: such a file counts as one that could not be created.\n"
+                    "Exit status 1 also when some files could not be created.\n",
+                    &RunReceive});
+
+}  // namespace quirel::cli

@@ -1,0 +1,248 @@
+#include "link/receive.h"
+
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "common/text.h"
+#include "resources/messages.h"
+
+namespace fs = std::filesystem;
+
+namespace quirel {
+namespace {
+
+constexpr int kMaxLevels = 6;
+constexpr std::size_t kRecordSize = 17;
+
+// The reader's own codes 0xA9 0xFA..0xFE back to the GBK characters they stand for.
+std::string RestoreDeviceCodes(std::string_view gbk) {
+  static constexpr unsigned char kOriginal[5][2] = {
+      {0xDF, 0x4D}, {0xDE, 0x92}, {0x98, 0x84}, {0x85, 0x64}, {0xC3, 0x8E}};
+  std::string out;
+  out.reserve(gbk.size());
+  for (std::size_t i = 0; i < gbk.size(); ++i) {
+    const auto c = static_cast<unsigned char>(gbk[i]);
+    if (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) {
+      const auto d = static_cast<unsigned char>(gbk[i + 1]);
+      if (c == 0xA9 && d >= 0xFA && d <= 0xFE) {
+        out.push_back(static_cast<char>(kOriginal[d - 0xFA][0]));
+        out.push_back(static_cast<char>(kOriginal[d - 0xFA][1]));
+      } else {
+        out.push_back(gbk[i]);
+        out.push_back(gbk[i + 1]);
+      }
+      ++i;
+    } else {
+      out.push_back(gbk[i]);
+    }
+  }
+  return out;
+}
+
+// Converted, with the characters that would reach into another folder replaced.
+std::string NamePiece(std::string_view gbk) {
+  std::string name = GbkToUtf8(RestoreDeviceCodes(gbk));
+  for (char& c : name)
+    if (c == '/' || c == '\0') c = '_';
+  return name;
+}
+
+std::string SafeWhole(std::string name) {
+  if (name.empty() || name == "." || name == "..") return "_";
+  return name;
+}
+
+// The entry of dir that DirectoryExists would match: the exact name first,
+// else the first that differs in letter case only.
+std::optional<std::string> FindDirectory(const fs::path& dir, const std::string& name) {
+  std::error_code ec;
+  fs::directory_iterator it(dir, ec);
+  if (ec) return std::nullopt;
+  const std::string wanted = LowerAscii(name);
+  std::optional<std::string> found;
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    std::error_code entryEc;
+    if (it->is_symlink(entryEc) || !it->is_directory(entryEc)) continue;
+    const std::string entryName = it->path().filename().string();
+    if (entryName == name) return entryName;
+    if (LowerAscii(entryName) == wanted && (!found || entryName < *found)) found = entryName;
+  }
+  return found;
+}
+
+// One level further down, creating it when missing. Never steps onto a
+// symbolic link, so a link in the target tree cannot lead the files elsewhere.
+std::optional<fs::path> EnterLevel(const fs::path& dir, const std::string& name) {
+  if (std::optional<std::string> existing = FindDirectory(dir, name)) return dir / *existing;
+  const fs::path child = dir / name;
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(child, ec))) return std::nullopt;  // a file or link is in the way
+  if (!fs::create_directory(child, ec)) return std::nullopt;
+  return child;
+}
+
+bool WriteReceivedFile(const fs::path& target, const std::vector<std::string>& levels, const std::string& fileName,
+                       const std::vector<std::uint8_t>& data) {
+  fs::path dir = target;
+  for (const std::string& level : levels) {
+    std::optional<fs::path> next = EnterLevel(dir, level);
+    if (!next) return false;
+    dir = *next;
+  }
+  const fs::path path = dir / fileName;
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(path, ec);
+  if (fs::is_symlink(status) || (fs::exists(status) && !fs::is_regular_file(status))) return false;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out.is_open()) return false;
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  out.close();
+  if (!out) {
+    fs::remove(path, ec);  // a half-written file is not kept as if it were received
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CheckReceiveTarget(const std::string& target) { return !target.empty() && fs::path(target).is_absolute(); }
+
+bool DirectoryExists(const std::string& parent, const std::string& name) {
+  return FindDirectory(parent, name).has_value();
+}
+
+std::string ReceivedName(std::string_view gbk) { return SafeWhole(NamePiece(gbk)); }
+
+int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
+  UserInterface& ui = link.ui();
+
+  // Missing levels of the target are created; a failure here shows later as
+  // files that could not be created.
+  std::error_code ec;
+  fs::create_directories(target, ec);
+
+  ProgressWindow& window = ui.NewProgress(ProgressKind::Receive);
+  window.Show();
+  ui.EnableWindow(Window::Main, false);
+  auto end = [&](int result) {
+    window.Hide();
+    ui.EnableWindow(Window::Main, true);
+    return result;
+  };
+  auto receiveError = [&](int result) {
+    ui.ShowMessage(msg::kReceiveFileError, msg::kCaption, Icon::Error);
+    return end(result);
+  };
+
+  if (link.OpenLink() != kDone) {
+    ui.ShowMessage(msg::kReceiveLinkFailed, msg::kCaption, Icon::Error);
+    return end(kFailed);
+  }
+  for (int i = 0; i < 10; ++i) {
+    if (link.SendByte(mode) != kDone) {
+      ui.ShowMessage(msg::kReceiveLinkFailed, msg::kCaption, Icon::Error);
+      return end(kFailed);
+    }
+  }
+  window.SetRange(Bar::Overall, 0, 100);
+  window.SetStep(Bar::Overall, 1);
+  window.SetPos(Bar::Overall, 0);
+  window.SetRange(Bar::File, 0, 20);
+  window.SetStep(Bar::File, 1);
+
+  bool someFailed = false;
+  for (;;) {
+    window.StepIt(Bar::Overall);
+    std::uint8_t sum = 0;
+    int result = kDone;
+    // Header bytes: a time-out is an error, an interrupt ends quietly.
+    auto take = [&](std::uint8_t& out) {
+      result = link.ReceiveByte();
+      if (result != kDone) return false;
+      out = link.receivedByte;
+      sum = static_cast<std::uint8_t>(sum + out);
+      return true;
+    };
+    auto headerFailure = [&] { return result == kInterrupted ? end(kInterrupted) : receiveError(kFailed); };
+
+    std::uint8_t lead = 0;
+    if (!take(lead)) return headerFailure();
+    if (lead == 0xB2) {
+      window.SetPos(Bar::Overall, 99);
+      if (someFailed)
+        ui.ShowMessage(msg::kSomeNotCreated, msg::kCaption, Icon::Error);
+      else
+        ui.ShowMessage(msg::kAllReceived, msg::kCaption, Icon::Information);
+      end(kDone);
+      ui.ExpandToPath(target);
+      return someFailed ? kFailed : kDone;
+    }
+    if (lead != 0xB3) return receiveError(kFailed);
+
+    std::uint8_t size[3];
+    for (std::uint8_t& b : size)
+      if (!take(b)) return headerFailure();
+    const std::size_t length = (std::size_t{size[0]} << 16) + (std::size_t{size[1]} << 8) + size[2] + 1;
+    std::vector<std::uint8_t> data;
+    try {
+      data.resize(length);
+    } catch (const std::bad_alloc&) {
+      return receiveError(kFailed);  // the item's bytes cannot be skipped without a buffer
+    }
+
+    std::string base, extension;
+    bool extensionEnded = false;
+    for (std::size_t i = 0; i < kRecordSize; ++i) {
+      std::uint8_t b = 0;
+      if (!take(b)) return headerFailure();
+      if (i < 14) {
+        if (b != 0) base.push_back(static_cast<char>(b));
+      } else if (b == 0) {
+        extensionEnded = true;
+      } else if (!extensionEnded) {
+        extension.push_back(static_cast<char>(b));
+      }
+    }
+    // An empty extension leaves no trailing dot.
+    const std::string fileName =
+        SafeWhole(extension.empty() ? NamePiece(base) : NamePiece(base) + "." + NamePiece(extension));
+    window.SetLabel(fileName);
+
+    std::uint8_t levelCount = 0;
+    if (!take(levelCount)) return headerFailure();
+    if (levelCount > kMaxLevels) return receiveError(kFailed);
+    std::vector<std::string> levels;
+    for (int level = 0; level < levelCount; ++level) {
+      std::string name;
+      bool nameEnded = false;
+      for (std::size_t i = 0; i < kRecordSize; ++i) {
+        std::uint8_t b = 0;
+        if (!take(b)) return headerFailure();
+        if (b == 0) nameEnded = true;
+        if (!nameEnded) name.push_back(static_cast<char>(b));
+      }
+      levels.push_back(ReceivedName(name));
+    }
+
+    window.SetPos(Bar::File, 0);
+    const std::size_t step = length / 20;
+    for (std::size_t k = 0; k < length; ++k) {
+      if (k % (step + 1) == 0) window.StepIt(Bar::File);
+      if (!take(data[k])) return receiveError(result);
+    }
+    window.SetPos(Bar::File, 19);
+    const std::uint8_t expected = sum;
+    std::uint8_t checksum = 0;
+    if (!take(checksum)) return receiveError(result);
+    if (checksum != expected) return receiveError(kFailed);
+
+    if (!WriteReceivedFile(target, levels, fileName, data)) someFailed = true;
+  }
+}
+
+}  // namespace quirel

@@ -1,0 +1,189 @@
+// The receive item stream: sizes, names, levels, checksums, interruptions,
+// messages, and names that try to leave the target folder.
+#include <gtest/gtest.h>
+
+#include "link/receive.h"
+#include "resources/messages.h"
+#include "tests/commands/rig.h"
+
+namespace quirel::testing {
+namespace {
+
+Bytes Padded(const std::string& text, std::size_t width) {
+  Bytes b(text.begin(), text.end());
+  b.resize(width, 0);
+  return b;
+}
+
+// One item as the reader sends it; the sum is the additive sum of all its bytes.
+Bytes Item(Bytes size3, const std::string& base, const std::string& ext, const std::vector<std::string>& levels,
+           const Bytes& data, int sumError = 0) {
+  Bytes item = Cat({{0xB3}, size3, Padded(base, 14), Padded(ext, 3), {static_cast<std::uint8_t>(levels.size())}});
+  for (const std::string& level : levels) item = Cat({item, Padded(level, 17)});
+  item = Cat({item, data});
+  std::uint8_t sum = 0;
+  for (std::uint8_t b : item) sum = static_cast<std::uint8_t>(sum + b);
+  item.push_back(static_cast<std::uint8_t>(sum + sumError));
+  return item;
+}
+
+Bytes Data(std::size_t n) {
+  Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 31 + 5);
+  return b;
+}
+
+struct ReceiveRig : Rig {
+  fs::path target = dir / "target";
+  int Receive(Bytes reply) {
+    ReplyTo(0xB3, std::move(reply));
+    return ReceiveFiles(link, 0xB3, target.string());
+  }
+};
+
+TEST(ReceiveFiles, EndMarkerAtOnce) {
+  ReceiveRig rig;
+  EXPECT_EQ(rig.Receive({0xB2}), 0);
+  EXPECT_EQ(rig.reader.Received(), Cat({Probe(), Burst(0xB3)}));
+  EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kAllReceived)});
+  EXPECT_EQ(rig.ui.messages[0].icon, Icon::Information);
+  EXPECT_TRUE(fs::is_directory(rig.target));
+  EXPECT_TRUE(fs::is_empty(rig.target));
+  EXPECT_EQ(rig.ui.expandedPaths, std::vector<std::string>{rig.target.string()});
+  EXPECT_FALSE(rig.ui.Fake(ProgressKind::Receive)->visible);
+  EXPECT_EQ(rig.ui.Fake(ProgressKind::Receive)->bars[Bar::Overall].pos, 99);
+  EXPECT_TRUE(rig.ui.Enabled(Window::Main));
+}
+
+TEST(ReceiveFiles, SizesNamesAndLevels) {
+  ReceiveRig rig;
+  fs::create_directories(rig.target / "BOOK" / "Novel");
+  const Bytes one = Data(1), many = Data(257);
+  EXPECT_EQ(rig.Receive(Cat({Item({0, 0, 0}, "readme", "txt", {}, one),
+                             Item({0, 1, 0}, "a", "ebk", {"book", "novel"}, many),
+                             Item({0, 0, 0}, "abc", std::string("\0xy", 3), {}, one),
+                             Item({0, 0, 0}, "\xA9\xFA", "txt", {"\xCA\xE9"}, one), {0xB2}})),
+            0);
+  EXPECT_EQ(ReadAll(rig.target / "readme.txt"), one);
+  // Existing folders are reused whatever their letter case; nothing new is made.
+  EXPECT_EQ(ReadAll(rig.target / "BOOK" / "Novel" / "a.ebk"), many);
+  EXPECT_FALSE(fs::exists(rig.target / "book"));
+  EXPECT_EQ(ReadAll(rig.target / "abc"), one);  // an empty extension leaves no dot
+  EXPECT_EQ(ReadAll(rig.target / "书" / "進.txt"), one);
+  EXPECT_EQ(rig.ui.Fake(ProgressKind::Receive)->labels,
+            (std::vector<std::string>{"readme.txt", "a.ebk", "abc", "進.txt"}));
+  EXPECT_TRUE(DirectoryExists(rig.target.string(), "book"));
+  EXPECT_FALSE(DirectoryExists(rig.target.string(), "readme.txt"));
+}
+
+TEST(ReceiveFiles, TooManyLevelsEndsBeforeAnyPathByte) {
+  ReceiveRig rig;
+  const Bytes item = Item({0, 0, 0}, "a", "txt", {"1", "2", "3", "4", "5", "6", "7"}, Data(1));
+  EXPECT_EQ(rig.Receive(Cat({item, {0xB2}})), 1);
+  EXPECT_EQ(rig.reader.GivenCount(), 1u + 3 + 17 + 1);
+  EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kReceiveFileError)});
+  EXPECT_TRUE(rig.ui.expandedPaths.empty());
+}
+
+TEST(ReceiveFiles, WrongChecksumKeepsTheEarlierFiles) {
+  ReceiveRig rig;
+  EXPECT_EQ(rig.Receive(Cat({Item({0, 0, 1}, "first", "txt", {}, Data(2)),
+                             Item({0, 0, 1}, "second", "txt", {}, Data(2), 1), {0xB2}})),
+            1);
+  EXPECT_EQ(ReadAll(rig.target / "first.txt"), Data(2));
+  EXPECT_FALSE(fs::exists(rig.target / "second.txt"));
+  EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kReceiveFileError)});
+}
+
+TEST(ReceiveFiles, FileThatCannotBeCreatedGivesPartialSuccess) {
+  ReceiveRig rig;
+  fs::create_directories(rig.target / "taken.txt");  // a folder where the file should go
+  EXPECT_EQ(rig.Receive(Cat({Item({0, 0, 0}, "taken", "txt", {}, Data(1)),
+                             Item({0, 0, 0}, "next", "txt", {}, Data(1)), {0xB2}})),
+            1);
+  EXPECT_EQ(ReadAll(rig.target / "next.txt"), Data(1));
+  EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kSomeNotCreated)});
+  EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
+  EXPECT_EQ(rig.ui.expandedPaths.size(), 1u);
+}
+
+TEST(ReceiveFiles, InterruptDuringNameIsSilentDuringDataIsAnError) {
+  const Bytes item = Item({0, 0, 9}, "name", "txt", {}, Data(10));
+  {
+    ReceiveRig rig;  // pumps: 1 lead, 2-4 size, 5-21 name
+    rig.ui.onPump = [&](long long n) {
+      if (n == 8) rig.ui.Fake(ProgressKind::Receive)->interrupt = true;
+    };
+    EXPECT_EQ(rig.Receive(Cat({item, {0xB2}})), 2);
+    EXPECT_TRUE(rig.ui.messages.empty());
+    EXPECT_FALSE(rig.ui.Fake(ProgressKind::Receive)->visible);
+    EXPECT_TRUE(rig.ui.Enabled(Window::Main));
+  }
+  {
+    ReceiveRig rig;  // 22 level count, 23- data
+    rig.ui.onPump = [&](long long n) {
+      if (n == 25) rig.ui.Fake(ProgressKind::Receive)->interrupt = true;
+    };
+    EXPECT_EQ(rig.Receive(Cat({item, {0xB2}})), 2);
+    EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kReceiveFileError)});
+    EXPECT_FALSE(fs::exists(rig.target / "name.txt"));
+  }
+}
+
+TEST(ReceiveFiles, LinkAndStreamFailures) {
+  {
+    ReceiveRig rig;
+    rig.reader.SetOff(true);
+    EXPECT_EQ(ReceiveFiles(rig.link, 0xB1, rig.target.string()), 1);
+    EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kLinkError),
+                                                        std::string(msg::kReceiveLinkFailed)}));
+  }
+  {
+    ReceiveRig rig;  // the reader falls silent in the middle of an item
+    EXPECT_EQ(rig.Receive({0xB3, 0x00}), 1);
+    EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kReceiveDataError),
+                                                        std::string(msg::kReceiveFileError)}));
+  }
+  {
+    ReceiveRig rig;
+    EXPECT_EQ(rig.Receive({0x42}), 1);  // neither an item nor the end
+    EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kReceiveFileError)});
+  }
+}
+
+TEST(ReceiveFiles, HostileNamesStayInsideTheTarget) {
+  ReceiveRig rig;
+  const fs::path outside = rig.dir / "outside";
+  fs::create_directories(outside);
+  WriteAll(outside / "victim.txt", std::string("keep"));
+  fs::create_directories(rig.target);
+  fs::create_directory_symlink(outside, rig.target / "link");
+  fs::create_symlink(outside / "victim.txt", rig.target / "victim.txt");
+
+  EXPECT_EQ(rig.Receive(Cat({Item({0, 0, 0}, "..", "", {"..", "."}, Data(1)),
+                             Item({0, 0, 0}, "../../x", "/", {"", "a/b"}, Data(1)),
+                             Item({0, 0, 0}, "new", "txt", {"link"}, Data(1)),
+                             Item({0, 0, 0}, "victim", "txt", {}, Data(1)),
+                             // a link whose name differs in case only is not taken for the folder
+                             Item({0, 0, 0}, "ok", "txt", {"LINK"}, Data(1)), {0xB2}})),
+            1);
+  EXPECT_EQ(ReadAll(rig.target / "_" / "_" / "_"), Data(1));
+  EXPECT_EQ(ReadAll(rig.target / "_" / "a_b" / ".._.._x._"), Data(1));
+  EXPECT_EQ(ReadAll(rig.target / "LINK" / "ok.txt"), Data(1));
+  // Neither the folder link nor the file link was followed.
+  EXPECT_FALSE(fs::exists(outside / "new.txt"));
+  EXPECT_EQ(ReadAll(outside / "victim.txt"), Bytes({'k', 'e', 'e', 'p'}));
+  EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kSomeNotCreated)});
+  EXPECT_EQ(ReceivedName(std::string_view("a\0b", 3)), "a_b");
+}
+
+TEST(ReceiveTarget, MustBeAbsolute) {
+  EXPECT_TRUE(CheckReceiveTarget("/"));
+  EXPECT_TRUE(CheckReceiveTarget("/home/user/books"));
+  EXPECT_FALSE(CheckReceiveTarget("books"));
+  EXPECT_FALSE(CheckReceiveTarget("./books"));
+  EXPECT_FALSE(CheckReceiveTarget(""));
+}
+
+}  // namespace
+}  // namespace quirel::testing
