@@ -1,0 +1,241 @@
+// quirel: the core operations without a window. Global options may come
+// before or after the command name; everything else goes to the command.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/terminal_ui.h"
+#include "common/pacer_loader.h"
+#include "reader/port_factory.h"
+#include "reader/virtual_reader.h"
+
+namespace quirel::cli {
+
+std::vector<Command>& Registry() {
+  static std::vector<Command> commands;
+  return commands;
+}
+
+namespace {
+
+constexpr const char* kGlobalOptions =
+    "Options (before or after the command):\n"
+    "  --port SPEC        the parallel port to use (environment QUIREL_PORT; default auto):\n"
+    "                       auto                    ppdev when a /dev/parport* can be claimed,\n"
+    "                                               else direct when permitted, else no port\n"
+    "                       ppdev[:/dev/parportN]   the Linux parport driver (group lp)\n"
+    "                       direct                  ioperm + inb/outb (root or CAP_SYS_RAWIO, x86)\n"
+    "                       virtual[:DIR][,OPTION...]  the built-in virtual reader storing in DIR\n"
+    "                                               (default: virtual-reader in the program directory);\n"
+    "                                               options: base=0x278, off, slow=K, silent-after=N\n"
+    "                       bridge:unix:PATH        register accesses over a Unix socket\n"
+    "                       bridge:tcp:HOST:PORT    register accesses over TCP (e.g. 127.0.0.1:7378)\n"
+    "  --home DIR         program directory: config.ini, phonebook store (environment QUIREL_HOME;\n"
+    "                     default $XDG_DATA_HOME/quirel)\n"
+    "  --system-dir DIR   system directory: the reader's system files, work files (environment\n"
+    "                     QUIREL_SYSTEM_DIR; default $XDG_DATA_HOME/quirel/system)\n"
+    "  --yes, --no        answer every question with yes or no (otherwise asked on the terminal;\n"
+    "                     no when standard input is not a terminal)\n"
+    "  --help             describe the program, or the command named with it\n"
+    "\n"
+    "Messages appear on standard error exactly as the program shows them. Ctrl-C during a\n"
+    "transfer presses its interrupt button; a second Ctrl-C ends the program.\n"
+    "Exit status: 0 done, 1 failed, 2 interrupted or cancelled, 64 bad usage.\n";
+
+void PrintHelp(std::ostream& out) {
+  std::vector<Command> commands = Registry();
+  std::sort(commands.begin(), commands.end(),
+            [](const Command& a, const Command& b) { return std::string_view(a.name) < b.name; });
+  std::size_t width = 0;
+  for (const auto& c : commands) width = std::max(width, std::string_view(c.name).size());
+  out << "Usage: quirel [OPTIONS] COMMAND [ARGUMENTS...]\n"
+         "       quirel COMMAND --help\n\n"
+         "The desktop companion of the 卓卷电子书 e-book reader on the parallel port,\n"
+         "without a window.\n\n"
+         "Commands:\n";
+  for (const auto& c : commands)
+    out << "  " << c.name << std::string(width - std::string_view(c.name).size() + 2, ' ') << c.summary << '\n';
+  out << '\n' << kGlobalOptions;
+}
+
+void PrintCommandHelp(std::ostream& out, const Command& command) {
+  out << "Usage: quirel [OPTIONS] " << command.name << " ...\n\n" << command.summary << "\n\n" << command.help;
+  if (std::string_view(command.help).empty() || std::string_view(command.help).back() != '\n') out << '\n';
+  out << '\n' << kGlobalOptions;
+}
+
+int UsageError(const std::string& problem) {
+  std::cerr << "quirel: " << problem << "\nTry 'quirel --help'.\n";
+  return kExitUsage;
+}
+
+std::string ProgramDir(const char* argv0) {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) exe = std::filesystem::absolute(argv0 != nullptr ? argv0 : "", ec);
+  return exe.parent_path().string();
+}
+
+class MainContext final : public Context {
+ public:
+  MainContext(std::string commandName, std::string portSpec, std::string home, std::string systemDir,
+              TerminalUi& ui)
+      : commandName_(std::move(commandName)),
+        portSpec_(std::move(portSpec)),
+        home_(std::move(home)),
+        systemDir_(std::move(systemDir)),
+        ui_(ui) {}
+
+  const Environment& env() override {
+    if (!env_) env_ = Environment::Resolve(home_, systemDir_);
+    return *env_;
+  }
+
+  UserInterface& ui() override { return ui_; }
+
+  Link& link() override {
+    if (!link_) {
+      OpenPortOnce();
+      // The virtual reader answers at once; its time-outs need not take real time.
+      Clock& clock = opened_.virtualReader != nullptr ? static_cast<Clock&>(virtualClock_) : systemClock_;
+      link_ = std::make_unique<Link>(*opened_.port, clock, ui_);
+      link_->DetectParallelPort();
+    }
+    return *link_;
+  }
+
+  reader::VirtualReader* virtualReader() override {
+    if (!reader::IsVirtualSpec(portSpec_)) return nullptr;
+    OpenPortOnce();
+    return opened_.virtualReader;
+  }
+
+  std::string virtualReaderDir() override { return reader::VirtualReaderDir(portSpec_, env()); }
+
+  int Usage(const std::string& problem) override {
+    std::cerr << "quirel " << commandName_ << ": " << problem << "\nTry 'quirel " << commandName_ << " --help'.\n";
+    return kExitUsage;
+  }
+
+ private:
+  void OpenPortOnce() {
+    if (opened_.port) return;
+    std::string error;
+    opened_ = reader::OpenPort(portSpec_, env(), error);
+    if (!opened_.port) {
+      // The --port value was checked before the command ran; a safety net.
+      std::cerr << "quirel: " << error << '\n';
+      std::exit(kExitUsage);
+    }
+    if (!opened_.note.empty()) std::cerr << "quirel: " << opened_.note << '\n';
+  }
+
+  std::string commandName_;
+  std::string portSpec_;
+  std::string home_;
+  std::string systemDir_;
+  TerminalUi& ui_;
+  std::optional<Environment> env_;
+  reader::OpenedPort opened_;
+  SystemClock systemClock_;
+  VirtualClock virtualClock_;
+  std::unique_ptr<Link> link_;
+};
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  std::string commandName, portSpec, home, systemDir;
+  std::vector<std::string> args;
+  bool help = false, yes = false, no = false, optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (optionsEnded) {
+      if (commandName.empty()) commandName = word;
+      else args.push_back(word);
+      continue;
+    }
+    if (word == "--") {
+      // The rest belongs to the command, which sees the "--" as well.
+      optionsEnded = true;
+      if (!commandName.empty()) args.push_back(word);
+      continue;
+    }
+    auto value = [&](const std::string& name, std::string& target) -> int {
+      if (word == name) {
+        if (i + 1 >= argc) return -1;
+        target = argv[++i];
+        return 1;
+      }
+      if (word.rfind(name + "=", 0) == 0) {
+        target = word.substr(name.size() + 1);
+        return 1;
+      }
+      return 0;
+    };
+    int taken = 0;
+    for (auto [name, target] : {std::pair<const char*, std::string*>{"--port", &portSpec},
+                                {"--home", &home},
+                                {"--system-dir", &systemDir}}) {
+      taken = value(name, *target);
+      if (taken < 0) return UsageError(std::string(name) + " needs a value");
+      if (taken > 0) {
+        if (target->empty()) return UsageError(std::string(name) + " needs a value");
+        break;
+      }
+    }
+    if (taken > 0) continue;
+    if (word == "--yes") yes = true;
+    else if (word == "--no") no = true;
+    else if (word == "--help" || word == "-h") help = true;
+    else if (commandName.empty()) {
+      if (word.size() > 1 && word[0] == '-') return UsageError("unknown option " + word);
+      commandName = word;
+    } else {
+      args.push_back(word);  // the command's own words and options
+    }
+  }
+  if (yes && no) return UsageError("--yes and --no exclude each other");
+
+  if (commandName.empty()) {
+    if (help) {
+      PrintHelp(std::cout);
+      return kExitDone;
+    }
+    return UsageError("no command given");
+  }
+  const auto& commands = Registry();
+  const auto found = std::find_if(commands.begin(), commands.end(),
+                                  [&](const Command& c) { return commandName == c.name; });
+  if (found == commands.end()) return UsageError("unknown command '" + commandName + "'");
+  if (help) {
+    PrintCommandHelp(std::cout, *found);
+    return kExitDone;
+  }
+
+  portSpec = reader::ChosenPortSpec(portSpec);
+  if (std::string error; !reader::ValidPortSpec(portSpec, error)) return UsageError(error);
+
+  // Bound at start-up as the window program does; nothing depends on it.
+  LoadPacer(ProgramDir(argc > 0 ? argv[0] : nullptr));
+
+  auto ui = TerminalUi::ForProcess();
+  if (yes) ui->SetQuestionAnswer(Answer::Yes);
+  if (no) ui->SetQuestionAnswer(Answer::No);
+  TerminalUi::InstallInterruptHandler();
+
+  MainContext context(commandName, portSpec, home, systemDir, *ui);
+  context.args = std::move(args);
+  context.answerYes = yes;
+  context.answerNo = no;
+  return found->run(context);
+}
+
+}  // namespace quirel::cli
+
+int main(int argc, char** argv) { return quirel::cli::Main(argc, argv); }

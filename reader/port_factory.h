@@ -1,0 +1,41 @@
+// Turns a port choice (--port SPEC or QUIREL_PORT) into a Port: the hardware
+// backends of link/backends.h, or the in-process virtual reader.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "common/environment.h"
+#include "link/port.h"
+
+namespace quirel::reader {
+
+class VirtualReader;
+
+struct OpenedPort {
+  std::unique_ptr<Port> port;
+  // Set when the port is the virtual reader; owned by port.
+  VirtualReader* virtualReader = nullptr;
+  // Why the hardware that was asked for cannot be used (the port then has
+  // nothing on the bus); empty when all is well.
+  std::string note;
+};
+
+// The --port value in force: the explicit one, else QUIREL_PORT, else "auto".
+std::string ChosenPortSpec(const std::string& explicitSpec);
+
+bool IsVirtualSpec(const std::string& spec);
+
+// Checks the shape of a --port value without opening anything.
+bool ValidPortSpec(const std::string& spec, std::string& error);
+
+// The storage folder of the virtual reader that value names, or would name:
+// its DIR, else "virtual-reader" in the program directory.
+std::string VirtualReaderDir(const std::string& spec, const Environment& env);
+
+// Opens the port. A malformed value gives no port and the reason in error.
+OpenedPort OpenPort(const std::string& spec, const Environment& env, std::string& error);
+
+std::unique_ptr<Port> MakePort(const std::string& spec, const Environment& env, std::string& error);
+
+}  // namespace quirel::reader
