@@ -1,0 +1,148 @@
+// A 1 MB document through the virtual reader: throughput and port accesses
+// per byte of the whole send, and how much of it is our own work (conversion,
+// reading the file, progress updates) rather than the wire's handshakes.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "convert/convert.h"
+#include "reader/firmware.h"
+#include "reader/virtual_reader.h"
+#include "send/send_job.h"
+#include "tests/support/fake_ui.h"
+
+namespace quirel {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr std::size_t kSize = 1 << 20;
+
+// Paragraphs of GB text and English words, CR LF line ends.
+std::string Document() {
+  const std::string paragraph =
+      "\xD6\xD0\xCE\xC4\xB5\xE7\xD7\xD3\xCA\xE9\xB5\xC4\xB6\xC1\xD5\xDF some English words in between, "
+      "\xB5\xDA\xB6\xFE\xB6\xCE\xC2\xE4\xA1\xA3\r\n";
+  std::string text;
+  while (text.size() + paragraph.size() <= kSize) text += paragraph;
+  text.append(kSize - text.size(), 'x');
+  return text;
+}
+
+struct Rig {
+  Rig() {
+    std::string pattern = (fs::temp_directory_path() / "quirel-send-bench-XXXXXX").string();
+    dir = mkdtemp(pattern.data());
+    env.home = (dir / "home").string();
+    env.systemDir = (dir / "system").string();
+    fs::create_directories(env.home);
+    fs::create_directories(env.systemDir);
+    file = (dir / "book.txt").string();
+    std::ofstream(file, std::ios::binary) << Document();
+    reader = std::make_unique<reader::VirtualReader>(reader::ReaderOptions{}, reader::MakeFirmware(dir / "reader"));
+    link = std::make_unique<Link>(*reader, clock, ui);
+    job = std::make_unique<send::SendJob>(*link, ctx);
+    job->sourcePath = file;
+    job->fileKind = convert::kText;
+    ui.NewProgress(ProgressKind::Send);
+  }
+  ~Rig() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+
+  fs::path dir;
+  std::string file;
+  Environment env;
+  VirtualClock clock;
+  testing::FakeUi ui;
+  convert::Context ctx{env, ui, 20};
+  std::unique_ptr<reader::VirtualReader> reader;
+  std::unique_ptr<Link> link;
+  std::unique_ptr<send::SendJob> job;
+};
+
+// Processor time of this thread: the machine may be busy with other work.
+struct Clock {
+  static double now() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+  }
+};
+double Seconds(double d) { return d; }
+
+// What the send does besides the wire: read the work file and drive the bar
+// and the pump as the transfer does, one block or one tail byte at a time.
+void ReadAndProgress(Rig& rig, const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ProgressWindow& window = *rig.ui.Progress(ProgressKind::Send);
+  window.SetRange(Bar::File, 0, static_cast<int>(data.size() / send::kBlockSize + 1));
+  for (std::size_t i = 0; i < data.size() / send::kBlockSize; ++i) {
+    rig.ui.PumpMessage();
+    benchmark::DoNotOptimize(window.InterruptRequested());
+    window.StepIt(Bar::File);
+  }
+  for (std::size_t i = 0; i < data.size() % send::kBlockSize; ++i) {
+    rig.ui.PumpMessage();
+    benchmark::DoNotOptimize(window.InterruptRequested());
+  }
+  benchmark::DoNotOptimize(data.data());
+}
+
+// The whole convert-format send of the 1 MB document.
+void BM_SendConverted1MB(benchmark::State& state) {
+  Rig rig;
+  rig.job->sendFormat = send::kConvertFormat;
+  double convertSeconds = 0, readSeconds = 0, sendSeconds = 0;
+  std::uint64_t sent = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    std::string sendPath;
+    if (convert::ConvertForSend(rig.ctx, rig.file, convert::kText, sendPath) != 0) state.SkipWithError("conversion");
+    const auto t1 = Clock::now();
+    ReadAndProgress(rig, sendPath);
+    const auto t2 = Clock::now();
+    const std::uint64_t before = rig.reader->Received().size();
+    if (rig.job->SendEntry(0, rig.file) != 0) state.SkipWithError("send failed");
+    const auto t3 = Clock::now();
+    sent += rig.reader->Received().size() - before;
+    rig.reader->ClearReceived();
+    convertSeconds += Seconds(t1 - t0);
+    readSeconds += Seconds(t2 - t1);
+    sendSeconds += Seconds(t3 - t2);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(sent));
+  state.counters["accesses/byte"] = static_cast<double>(rig.reader->accesses) / static_cast<double>(sent);
+  // Our own share of the send: conversion plus reading and progress, against
+  // the whole send (which includes them once more).
+  state.counters["own-work-share"] = (convertSeconds + readSeconds) / sendSeconds;
+  state.counters["convert-share"] = convertSeconds / sendSeconds;
+  state.counters["read+progress-share"] = readSeconds / sendSeconds;
+}
+BENCHMARK(BM_SendConverted1MB)->Unit(benchmark::kMillisecond);
+
+// The file's own bytes, no conversion.
+void BM_SendAsIs1MB(benchmark::State& state) {
+  Rig rig;
+  rig.job->sendFormat = send::kKeepFormat;
+  std::uint64_t sent = 0;
+  for (auto _ : state) {
+    const std::uint64_t before = rig.reader->Received().size();
+    if (rig.job->SendAsIs(0, rig.file) != 0) state.SkipWithError("send failed");
+    sent += rig.reader->Received().size() - before;
+    rig.reader->ClearReceived();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(sent));
+  state.counters["accesses/byte"] = static_cast<double>(rig.reader->accesses) / static_cast<double>(sent);
+}
+BENCHMARK(BM_SendAsIs1MB)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quirel
+
+BENCHMARK_MAIN();

@@ -1,0 +1,76 @@
+// Sending documents to the reader: the whole send list (folders mirrored down
+// to six levels, files converted to e-book rows or kept as they are) and the
+// transfer of one file with its announcement, progress and interruption.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/convert.h"
+#include "link/commands.h"
+#include "link/link.h"
+#include "send/file_header.h"
+#include "send/send_list.h"
+#include "send/word.h"
+
+namespace quirel::send {
+
+// Send formats.
+inline constexpr int kConvertFormat = 1;
+inline constexpr int kKeepFormat = 2;
+
+// Deepest folder level whose files are sent; the chosen folder is level 0.
+inline constexpr int kMaxFileLevel = 5;
+
+class SendJob {
+ public:
+  // ctx carries the row width the conversions use; word defaults to the
+  // conversion library's word processor.
+  SendJob(Link& link, convert::Context& ctx, std::unique_ptr<WordProcessor> word = nullptr);
+
+  // Sends every entry of the list. Returns 0 when every file went, 1 when
+  // some file was not sent, the link was lost or the list was empty, 2 when
+  // the user stopped the job or cancelled the format question.
+  int Run(const SendList& list);
+
+  // Mirrors one folder on the reader and sends its files, recursively. dir is
+  // opened; dirAsSent is the same folder as the reader is told about it
+  // (lower-cased where the send list lower-cased it). 0 go on, 1 failed.
+  int WalkDirectory(int level, const std::string& dir, const std::string& dirAsSent);
+
+  // One file, depth folders below the top of the sent tree. path is the file
+  // opened; the names the reader is told come from sourcePath. 0 sent, 1 not.
+  int SendEntry(int depth, const std::string& path);  // converted to e-book rows
+  int SendAsIs(int depth, const std::string& path);   // its own bytes
+  int SendFileBody(int depth, std::vector<NameRecord>& records, const std::string& file);
+
+  // Counts the files below a folder, recursively (what the overall bar and
+  // the final report count).
+  static int CountFiles(const std::string& dir);
+
+  // Job state, visible to the window code and tests.
+  int sentCount = 0;                // SentCount
+  int sendFormat = kConvertFormat;  // SendFormat, kept between jobs
+  int fileKind = convert::kOther;   // FileKind
+  int sendFailed = 0;               // SendFailed
+  int userStopped = 0;              // UserStopped
+  std::string currentName;          // CurrentName, lower-cased
+  std::string sourcePath;           // SourcePath, as the reader is told
+
+ private:
+  // Path records from sourcePath; false when a name has no GBK form.
+  bool PrepareRecords(int& depth, const std::string& path, std::vector<NameRecord>& records);
+  // Interrupt check between blocks: true when the file must end (result 1).
+  bool Interrupted();
+  int SendOneEntryFile(const SendEntryItem& item, bool useInstance);
+  void EndEarly();
+
+  Link& link_;
+  convert::Context& ctx_;
+  std::unique_ptr<WordProcessor> word_;
+  std::vector<std::filesystem::path> walkChain_;  // folders being walked, against link loops
+};
+
+}  // namespace quirel::send

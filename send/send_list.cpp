@@ -1,0 +1,69 @@
+#include "send/send_list.h"
+
+#include <algorithm>
+
+#include "common/text.h"
+
+namespace quirel::send {
+namespace {
+
+std::string DropTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// The list box's order; equal texts (names that differ only in letter case,
+// which this platform tells apart) keep a fixed order by their real paths.
+bool Before(const SendEntryItem& a, const SendEntryItem& b) {
+  if (LessNoCase(a.text, b.text)) return true;
+  if (LessNoCase(b.text, a.text)) return false;
+  return a.realPath < b.realPath;
+}
+
+}  // namespace
+
+std::string SendList::FileEntryText(const std::string& name, const std::string& folder) {
+  std::string text = name;
+  text += kEntrySeparator;
+  text += folder;
+  if (text.empty() || text.back() != '/') text += '/';
+  return LowerAscii(text);
+}
+
+std::string SendList::FolderEntryText(const std::string& folder) { return LowerAscii(" " + folder); }
+
+bool SendList::SplitFileEntry(std::string_view text, std::string& name, std::string& folder) {
+  const auto at = text.find(kEntrySeparator);
+  if (at == std::string_view::npos) return false;
+  name = std::string(text.substr(0, at));
+  folder = std::string(text.substr(at + kEntrySeparator.size()));
+  return true;
+}
+
+void SendList::Insert(SendEntryItem item) {
+  const auto at = std::upper_bound(items_.begin(), items_.end(), item, Before);
+  items_.insert(at, std::move(item));
+}
+
+void SendList::AddFile(const std::string& absolutePath) {
+  // Only the very same file is refused: a longer entry that merely starts
+  // with this one's text (a subfolder's file of the same name) is another file.
+  for (const auto& item : items_)
+    if (!item.isFolder && item.realPath == absolutePath) return;
+  const auto slash = absolutePath.rfind('/');
+  const std::string name = slash == std::string::npos ? absolutePath : absolutePath.substr(slash + 1);
+  const std::string folder = slash == std::string::npos ? std::string() : absolutePath.substr(0, slash);
+  Insert({FileEntryText(name, folder), absolutePath, false});
+}
+
+void SendList::AddFolder(const std::string& absolutePath) {
+  const std::string folder = DropTrailingSlashes(absolutePath);
+  std::erase_if(items_, [&](const SendEntryItem& item) { return item.isFolder && item.realPath == folder; });
+  Insert({FolderEntryText(folder), folder, true});
+}
+
+void SendList::Remove(std::size_t index) {
+  if (index < items_.size()) items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+}  // namespace quirel::send
