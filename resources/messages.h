@@ -140,6 +140,32 @@ inline constexpr std::string_view kExchangeTitle = "电话本数据通信";
 inline constexpr std::string_view kExchangeText1 = "正在传输";
 inline constexpr std::string_view kExchangeText2 = "电话本数据,";
 inline constexpr std::string_view kExchangeText3 = "请等待 . . . . . .";
+inline constexpr std::string_view kNameGroup = "姓名";
+inline constexpr std::string_view kAddButton = "添 加";
+inline constexpr std::string_view kDeleteButton = "删 除";
+inline constexpr std::string_view kEditButton = "编 辑";
+inline constexpr std::string_view kFindButton = "查 找";
+inline constexpr std::string_view kPhonebookSendButton = "发 送";
+inline constexpr std::string_view kPhonebookReceiveButton = "接 收";
+inline constexpr std::string_view kPhonebookClearButton = "清 空";
+inline constexpr std::string_view kReturnButton = "返 回";
+inline constexpr std::string_view kPersonalGroup = "个人";
+inline constexpr std::string_view kCompanyGroup = "公司";
+inline constexpr std::string_view kNameLabel = "姓名:";
+inline constexpr std::string_view kMobileLabel = "手机:";
+inline constexpr std::string_view kPhoneLabel = "电话:";
+inline constexpr std::string_view kPagerLabel = "传呼:";
+inline constexpr std::string_view kAddressLabel = "地址:";
+inline constexpr std::string_view kCompanyNameLabel = "名称:";
+inline constexpr std::string_view kWebLabel = "网址:";
+inline constexpr std::string_view kFaxLabel = "传真:";
+inline constexpr std::string_view kEmailLabel = "电邮:";
+inline constexpr std::string_view kNoteLabel = "备注:";
+inline constexpr std::string_view kSaveRecordButton = "存贮";
+inline constexpr std::string_view kRecordReturnButton = "返回";
+inline constexpr std::string_view kConfirm = "确认";
+// The find searches with at most 9 bytes after the list's leading space.
+inline constexpr std::string_view kFindTextTooLong = "查找的姓名太长,\n 最多输入4个汉字或9个字母!";
 
 // Phonebook transfer.
 inline constexpr std::string_view kExchangeBuildFailed = "电话本数据初始化出错！";

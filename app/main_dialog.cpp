@@ -1,0 +1,219 @@
+#include "app/main_dialog.h"
+
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTreeWidget>
+
+#include "app/browser_pane.h"
+#include "app/qt_ui.h"
+#include "app/small_dialogs.h"
+#include "common/pacer_loader.h"
+#include "link/clear.h"
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/receive.h"
+#include "resources/messages.h"
+
+namespace quirel::app {
+
+// Marks a command as running, and makes sure the window takes input again
+// when it ends, whichever way the operation left it.
+class CMyFileDialog::Busy {
+ public:
+  explicit Busy(CMyFileDialog& dialog) : dialog_(dialog) { ++dialog_.busy_; }
+  ~Busy() {
+    if (--dialog_.busy_ == 0 && !dialog_.isEnabled()) dialog_.setEnabled(true);
+  }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+ private:
+  CMyFileDialog& dialog_;
+};
+
+CMyFileDialog::CMyFileDialog(const Environment& env, Link& link, QtUserInterface& ui, bool browserAvailable,
+                             QWidget* parent)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      env_(env),
+      link_(link),
+      ui_(ui),
+      browserAvailable_(browserAvailable),
+      units_(DialogFont()) {
+  setFont(DialogFont());
+  setWindowTitle(Text(msg::kMainDialogTitle));
+  setFixedSize(units_.Size(351, 245));
+  ui_.SetMainWindow(this);
+  Build();
+}
+
+CMyFileDialog::~CMyFileDialog() {
+  if (ui_.mainWindow() == this) ui_.SetMainWindow(nullptr);
+}
+
+void CMyFileDialog::Build() {
+  const DialogUnits& du = units_;
+  tree_ = Place(new QTreeWidget(this), du, 1003, 2, 2, 101, 128);
+  tree_->setHeaderHidden(true);
+  tree_->setRootIsDecorated(true);
+
+  const struct {
+    int id;
+    std::string_view text;
+    int x, y, width, height;
+    void (CMyFileDialog::*command)();
+  } buttons[] = {
+      {1007, msg::kPhonebookButton, 141, 111, 44, 22, &CMyFileDialog::OnPhonebook},
+      {1005, msg::kPreviewButton, 190, 111, 55, 22, &CMyFileDialog::OnPreview},
+      {1011, msg::kHelpButton, 287, 111, 44, 22, &CMyFileDialog::OnHelp},
+      {1000, msg::kSendButton, 6, 222, 62, 22, &CMyFileDialog::OnSend},
+      {1001, msg::kCreateDirectoryButton, 78, 222, 75, 22, &CMyFileDialog::OnCreateDirectory},
+      {1066, msg::kReceiveButton, 164, 222, 60, 22, &CMyFileDialog::OnReceive},
+      {1002, msg::kClearButton, 235, 222, 56, 22, &CMyFileDialog::OnClear},
+      {1070, msg::kExitButton, 315, 222, 31, 22, &CMyFileDialog::OnExit},
+  };
+  for (const auto& b : buttons) {
+    auto* button = Place(new QPushButton(Text(b.text), this), du, b.id, b.x, b.y, b.width, b.height);
+    button->setAutoDefault(true);
+    connect(button, &QPushButton::clicked, this, b.command);
+  }
+
+  // The frame of the preview area: an edit that takes no input.
+  auto* frame = Place(new QPlainTextEdit(this), du, 1006, 2, 134, 344, 86);
+  frame->setEnabled(false);
+  frame->setFocusPolicy(Qt::NoFocus);
+
+  Place(new QLabel(Text(msg::kCurrentFileName), this), du, kNoId, 105, 196, 44, 13);
+  auto* current = Place(new QLabel(this), du, 1100, 149, 196, 192, 18);
+  current->setTextFormat(Qt::PlainText);
+
+  auto* line = Place(new QFrame(this), du, kNoId, 107, 109, 236, 1);
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
+  line->setMinimumHeight(2);
+}
+
+QSize CMyFileDialog::OuterSize() const {
+  // The panes are placed before the window is shown and framed, and each
+  // window manager frames it differently: count a title bar and a border as
+  // the style draws them, so that the layout is the same everywhere.
+  const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
+  const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+  return {width() + 2 * border, height() + title + 2 * border};
+}
+
+void CMyFileDialog::Initialise() {
+  if (initialised_) return;
+  initialised_ = true;
+
+  setWindowIcon(QIcon(QStringLiteral(":/quirel/quirel.png")));
+  const QSize outer = OuterSize();
+  const int w = outer.width();
+  const int h = outer.height();
+
+  LoadPacer(QCoreApplication::applicationDirPath().toStdString());
+
+  if (browserAvailable_) {
+    if (browserPane_ == nullptr) browserPane_ = new BrowserPane(this, units_);
+    browserPane_->move(static_cast<int>(w * 0.017), static_cast<int>(h * 0.528));
+    browserPane_->show();
+  }
+
+  if (filePane_ == nullptr) {
+    filePane_ = new QWidget(this);
+    filePane_->setObjectName(QStringLiteral("filePane"));
+    filePane_->resize(units_.Size(242, 109));
+  }
+  filePane_->move(static_cast<int>(w / 3.4), 0);
+  filePane_->show();
+
+  OnHelp();
+  link_.DetectParallelPort();
+}
+
+void CMyFileDialog::showEvent(QShowEvent* event) {
+  if (!initialised_) Initialise();
+  if (!centred_) {
+    centred_ = true;
+    if (QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr)
+      move(screen->availableGeometry().center() - rect().center());
+  }
+  QDialog::showEvent(event);
+}
+
+void CMyFileDialog::reject() {
+  // The close box and Escape end the program without asking, but not in
+  // the middle of a transfer.
+  if (busy()) return;
+  QDialog::reject();
+}
+
+void CMyFileDialog::ClearFolderPick() {
+  if (folderPickHook) folderPickHook();
+}
+
+void CMyFileDialog::ShowPreview(bool show) {
+  if (browserPane_ != nullptr) browserPane_->setVisible(show);
+}
+
+void CMyFileDialog::OnHelp() {
+  ClearFolderPick();
+  if (!browserAvailable_ || browserPane_ == nullptr) return;
+  ShowPreview(true);
+  browserPane_->Navigate(QString::fromStdString(env_.SystemFile("qrlhelp.htm")));
+}
+
+void CMyFileDialog::OnPreview() {
+  ClearFolderPick();
+  Busy busy(*this);
+  if (previewCommand) previewCommand(*this);
+}
+
+void CMyFileDialog::OnPhonebook() {
+  ClearFolderPick();
+  Busy busy(*this);
+  if (phonebookCommand) phonebookCommand(*this);
+}
+
+void CMyFileDialog::OnSend() {
+  ClearFolderPick();
+  Busy busy(*this);
+  if (sendCommand) sendCommand(*this);
+}
+
+void CMyFileDialog::OnCreateDirectory() {
+  ClearFolderPick();
+  Busy busy(*this);
+  CreateDirectoryDialog dialog(this);
+  if (ui_.RunDialog(dialog) != QDialog::Accepted) return;
+  CreateDirectoryCommand(link_, dialog.Name().toStdString());
+}
+
+void CMyFileDialog::OnReceive() {
+  ClearFolderPick();
+  Busy busy(*this);
+  const std::optional<ReceiveOptions> options = ui_.AskReceiveOptions();
+  if (!options) return;
+  ReceiveFiles(link_, options->mode, options->target);
+}
+
+void CMyFileDialog::OnClear() {
+  ClearFolderPick();
+  Busy busy(*this);
+  ClearDevice(link_, env_);
+}
+
+void CMyFileDialog::OnExit() {
+  ClearFolderPick();
+  if (ui_.ShowMessage(msg::kConfirmExit, msg::kCaption, Icon::Question, Buttons::YesNo) == Answer::Yes) accept();
+}
+
+}  // namespace quirel::app

@@ -1,0 +1,148 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/dialog_units.h"
+#include "app/main_dialog.h"
+#include "app/splash.h"
+#include "common/ini.h"
+#include "link/link.h"
+#include "link/port.h"
+#include "resources/messages.h"
+
+// The resources live in a static library: nothing would pull them in
+// unless they are registered by name.
+static void RegisterQuirelResources() { Q_INIT_RESOURCE(quirel); }
+
+namespace quirel::app {
+
+void RegisterResources() {
+  static const bool registered = [] {
+    RegisterQuirelResources();
+    return true;
+  }();
+  static_cast<void>(registered);
+}
+
+bool ParseCommandLine(const QStringList& arguments, StartOptions& options, QString& error) {
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    auto value = [&](const QString& name, std::string& into) {
+      if (argument.startsWith(name + QLatin1Char('='))) {
+        into = argument.mid(name.size() + 1).toStdString();
+        return true;
+      }
+      if (argument != name) return false;
+      if (i + 1 >= arguments.size()) {
+        error = QStringLiteral("%1 needs a value").arg(name);
+        return true;
+      }
+      into = arguments[++i].toStdString();
+      return true;
+    };
+    if (argument == QLatin1String("--no-splash")) {
+      options.splash = false;
+    } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+      options.help = true;
+    } else if (value(QStringLiteral("--port"), options.port) || value(QStringLiteral("--home"), options.home) ||
+               value(QStringLiteral("--system-dir"), options.systemDir)) {
+      if (!error.isEmpty()) return false;
+    } else {
+      error = QStringLiteral("unknown option: %1").arg(argument);
+      return false;
+    }
+  }
+  return true;
+}
+
+QString UsageText() {
+  return QStringLiteral(
+      "usage: quirel40 [--no-splash] [--port PORT] [--home DIR] [--system-dir DIR]\n"
+      "  --no-splash       start without the splash picture\n"
+      "  --port PORT       auto (default), ppdev[:/dev/parportN], direct, virtual[:DIR][,OPTION...],\n"
+      "                    bridge:unix:PATH or bridge:tcp:127.0.0.1:PORT (also QUIREL_PORT)\n"
+      "  --home DIR        program directory: config.ini, the phonebook (also QUIREL_HOME)\n"
+      "  --system-dir DIR  system directory: the reader's system files, the help page (also QUIREL_SYSTEM_DIR)\n");
+}
+
+bool BrowserAvailableFromEnvironment() {
+  const char* value = std::getenv("QUIREL_NO_BROWSER");
+  return value == nullptr || std::string(value) != "1";
+}
+
+bool InstallHelpPage(const Environment& env) {
+  RegisterResources();
+  const std::string target = env.SystemFile("qrlhelp.htm");
+  std::error_code ec;
+  if (std::filesystem::exists(target, ec)) return true;
+  QFile page(QStringLiteral(":/quirel/qrlhelp.htm"));
+  if (!page.open(QIODevice::ReadOnly)) return false;
+  const QByteArray bytes = page.readAll();
+  return WriteFileAtomically(target, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+Program::Program(StartOptions options) : options_(std::move(options)) { RegisterResources(); }
+
+Program::~Program() {
+  if (splash_ != nullptr) delete splash_.data();
+  dialog_.reset();
+}
+
+void Program::UsePort(Port& port, Clock& clock) {
+  port_ = &port;
+  clock_ = &clock;
+}
+
+SplashWindow* Program::splash() const { return splash_.data(); }
+
+bool Program::Start(std::string& error) {
+  env_ = Environment::Resolve(options_.home, options_.systemDir);
+  ui_.SetLogFile(env_.HomeFile("quirel40.log"));
+
+  if (port_ == nullptr) {
+    const std::string choice = reader::ChosenPortSpec(options_.port);
+    opened_ = reader::OpenPort(choice, env_, error);
+    if (opened_.port == nullptr) {
+      if (error.empty()) error = "cannot open the port " + choice;
+      return false;
+    }
+    port_ = opened_.port.get();
+    ownClock_ = std::make_unique<SystemClock>();
+    clock_ = ownClock_.get();
+    if (!opened_.note.empty()) ui_.Diagnostic(opened_.note);
+  }
+
+  QApplication::setFont(DialogFont());
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quirel/quirel.png")));
+
+  browserAvailable_ = BrowserAvailableFromEnvironment();
+  if (!browserAvailable_)
+    ui_.ShowMessage(msg::kNoBrowserPreview, msg::kCaptionFramework, Icon::Warning);
+  if (!browserAvailable_) ui_.ShowMessage(msg::kNoBrowserHelp, msg::kCaptionFramework, Icon::Warning);
+  InstallHelpPage(env_);
+
+  link_ = std::make_unique<Link>(*port_, *clock_, ui_);
+  dialog_ = std::make_unique<CMyFileDialog>(env_, *link_, ui_, browserAvailable_);
+  if (options_.splash) splash_ = SplashWindow::ShowFor(dialog_.get());
+  dialog_->Initialise();
+  dialog_->show();
+  return true;
+}
+
+int Program::Run() {
+  std::string error;
+  if (!Start(error)) {
+    std::fprintf(stderr, "quirel40: %s\n", error.c_str());
+    ui_.ShowMessage(error, msg::kCaptionFramework, Icon::Error);
+    return 64;
+  }
+  dialog_->exec();
+  return 0;
+}
+
+}  // namespace quirel::app

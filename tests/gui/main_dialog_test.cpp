@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+
+#include "app/browser_pane.h"
+#include "resources/messages.h"
+#include "tests/gui/gui_rig.h"
+
+namespace quirel::app::testing {
+namespace {
+
+struct Placed {
+  int id;
+  const char* text;
+  int x, y, width, height;
+};
+
+// The buttons of the main dialog as its layout gives them, in dialog units.
+const Placed kButtons[] = {
+    {1007, "电话本", 141, 111, 44, 22},          {1005, "文件字体", 190, 111, 55, 22},
+    {1011, "帮  助", 287, 111, 44, 22},          {1000, "传送电子书文件", 6, 222, 62, 22},
+    {1001, "创建电子书目录", 78, 222, 75, 22},   {1066, "接收电子书文件", 164, 222, 60, 22},
+    {1002, "清空电子书", 235, 222, 56, 22},      {1070, "退  出", 315, 222, 31, 22},
+};
+
+TEST(MainDialog, CaptionSizeAndEveryControlInItsPlace) {
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  CMyFileDialog& d = rig.dialog();
+  const DialogUnits du(DialogFont());
+  EXPECT_EQ(d.windowTitle(), QStringLiteral("卓卷电子书 6.1"));
+  EXPECT_EQ(d.size(), QSize(351 * du.baseX() / 4, 245 * du.baseY() / 8));
+
+  for (const Placed& p : kButtons) {
+    SCOPED_TRACE(p.id);
+    QPushButton* button = rig.Button(p.id);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), QString::fromUtf8(p.text));
+    EXPECT_EQ(button->geometry(), du.Rect(p.x, p.y, p.width, p.height));
+    EXPECT_TRUE(button->isVisible());
+    EXPECT_TRUE(button->isEnabled());
+    // The caption fits its button.
+    EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width());
+  }
+  auto* tree = Find<QTreeWidget>(&d, 1003);
+  ASSERT_NE(tree, nullptr);
+  EXPECT_EQ(tree->geometry(), du.Rect(2, 2, 101, 128));
+  auto* frame = Find<QPlainTextEdit>(&d, 1006);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->geometry(), du.Rect(2, 134, 344, 86));
+  EXPECT_FALSE(frame->isEnabled());
+  auto* current = Find<QLabel>(&d, 1100);
+  ASSERT_NE(current, nullptr);
+  EXPECT_EQ(current->geometry(), du.Rect(149, 196, 192, 18));
+  EXPECT_TRUE(current->text().isEmpty());
+  bool labelFound = false;
+  for (QLabel* label : d.findChildren<QLabel*>())
+    if (label->text() == QStringLiteral("当前文件名:")) {
+      labelFound = true;
+      EXPECT_EQ(label->geometry(), du.Rect(105, 196, 44, 13));
+    }
+  EXPECT_TRUE(labelFound);
+  // The template's hidden controls are not made at all.
+  for (int hidden : {1120, 1121, 1136, 1137, 1088, 1089, 1152, 1072, 1090, 1091})
+    EXPECT_EQ(d.Control(hidden), nullptr) << hidden;
+}
+
+TEST(MainDialog, PanesArePlacedFromTheWindowSize) {
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  CMyFileDialog& d = rig.dialog();
+  const DialogUnits du(DialogFont());
+  const QSize outer = d.OuterSize();
+  EXPECT_GE(outer.height(), d.height());
+
+  BrowserPane* pane = d.browserPane();
+  ASSERT_NE(pane, nullptr);
+  EXPECT_EQ(pane->pos(), QPoint(static_cast<int>(outer.width() * 0.017), static_cast<int>(outer.height() * 0.528)));
+  EXPECT_EQ(pane->size(), du.Size(339, 79));
+  EXPECT_EQ(FindControl(pane, 1018)->geometry(), du.Rect(0, 1, 339, 77));
+  // It sits inside the frame of the preview area.
+  EXPECT_TRUE(d.Control(1006)->geometry().contains(pane->geometry())) << pane->geometry().y();
+
+  QWidget* files = d.filePane();
+  ASSERT_NE(files, nullptr);
+  EXPECT_EQ(files->objectName(), QStringLiteral("filePane"));
+  EXPECT_EQ(files->pos(), QPoint(static_cast<int>(outer.width() / 3.4), 0));
+  EXPECT_EQ(files->size(), du.Size(242, 109));
+  EXPECT_TRUE(d.rect().contains(files->geometry()));
+  // Right of the folder tree, above the middle row of buttons.
+  EXPECT_GT(files->x(), d.Control(1003)->geometry().right());
+  EXPECT_LT(files->geometry().bottom(), d.Control(1007)->y());
+}
+
+TEST(MainDialog, ExitAsksAndNoStays) {
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  rig.answers = {Answer::No};
+  rig.Button(1070)->click();
+  ASSERT_EQ(rig.ui().boxes.size(), 1u);
+  const BoxRecord& box = rig.ui().boxes[0];
+  EXPECT_EQ(box.text, "是否退出?");
+  EXPECT_EQ(box.caption, "卓卷电子书6.1");
+  EXPECT_EQ(box.icon, Icon::Question);
+  EXPECT_EQ(box.buttons, Buttons::YesNo);
+  EXPECT_TRUE(rig.dialog().isVisible());
+  EXPECT_TRUE(rig.dialog().browserPane()->isVisible());
+
+  rig.answers = {Answer::Yes};
+  rig.Button(1070)->click();
+  EXPECT_FALSE(rig.dialog().isVisible());
+  EXPECT_EQ(rig.dialog().result(), QDialog::Accepted);
+}
+
+TEST(MainDialog, EscapeAndTheCloseBoxEndWithoutAsking) {
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(&rig.dialog(), &escape);
+  EXPECT_FALSE(rig.dialog().isVisible());
+  EXPECT_EQ(rig.dialog().result(), QDialog::Rejected);
+
+  GuiRig other;
+  ASSERT_TRUE(other.Start());
+  EXPECT_TRUE(other.dialog().close());
+  EXPECT_FALSE(other.dialog().isVisible());
+  EXPECT_TRUE(rig.ui().boxes.empty());
+  EXPECT_TRUE(other.ui().boxes.empty());
+}
+
+TEST(MainDialog, EveryCommandClearsTheFolderPickAndTheWaitingOnesDoNothing) {
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  int clears = 0;
+  rig.dialog().folderPickHook = [&] { ++clears; };
+  const auto sentBefore = rig.reader().Received().size();
+  for (int id : {1007, 1005, 1000, 1011}) rig.Button(id)->click();
+  EXPECT_EQ(clears, 4);
+  EXPECT_TRUE(rig.ui().boxes.empty());
+  EXPECT_TRUE(rig.dialogTitles.empty());
+  EXPECT_EQ(rig.reader().Received().size(), sentBefore);
+  rig.Button(1001)->click();  // cancelled by the empty script
+  rig.Button(1066)->click();
+  rig.Button(1002)->click();
+  rig.Button(1070)->click();  // answered No
+  EXPECT_EQ(clears, 8);
+  EXPECT_EQ(rig.reader().Received().size(), sentBefore);
+  EXPECT_TRUE(rig.dialog().isVisible());
+}
+
+TEST(MainDialog, LaterCommandsPlugIn) {
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  std::vector<std::string> ran;
+  rig.dialog().sendCommand = [&](CMyFileDialog&) { ran.push_back("send"); };
+  rig.dialog().previewCommand = [&](CMyFileDialog& d) {
+    ran.push_back("preview " + std::to_string(d.settings().rowWidth));
+  };
+  rig.dialog().phonebookCommand = [&](CMyFileDialog&) { ran.push_back("phonebook"); };
+  for (int id : {1000, 1005, 1007}) rig.Button(id)->click();
+  EXPECT_EQ(ran, (std::vector<std::string>{"send", "preview 20", "phonebook"}));
+}
+
+}  // namespace
+}  // namespace quirel::app::testing
