@@ -25,7 +25,8 @@ struct Context {
 enum FileKind : int { kOther = -1, kText = 0, kWebPage = 1, kWordDocument = 2, kEbook = 3 };
 
 // Kind from the (lower-cased) name by substring tests, later tests winning:
-// ".txt" text, ".htm"/".html" web page, ".doc" Word document, ".ebk" e-book.
+// ".txt" text, ".htm"/".html" web page, ".doc" (so also ".docx"), ".rtf" or
+// ".odt" Word document, ".ebk" e-book.
 FileKind ClassifyName(const std::string& lowerName);
 
 int TextToEbook(Context& ctx, const std::string& path);      // 0 done, 1 failed
@@ -42,7 +43,10 @@ int WordToText(Context& ctx, const std::string& documentPath);  // 0 done, 1 fai
 // Several documents converted by one word-processor run.
 class WordInstance {
  public:
+  // The private word-processor profile lives in the system directory; without
+  // an environment it is resolved as at start-up.
   WordInstance();
+  explicit WordInstance(const Environment& env);
   ~WordInstance();
   WordInstance(const WordInstance&) = delete;
   WordInstance& operator=(const WordInstance&) = delete;
@@ -63,7 +67,21 @@ class WordInstance {
 int ConvertForSend(Context& ctx, const std::string& path, FileKind kind, std::string& sendPath);
 
 // The conversion for the preview: leaves the result in vantrel.txt of the
-// system directory. 0 done, 1 failed (a message possibly shown).
+// system directory. 0 done, 1 failed (a message possibly shown). The kind
+// comes from the file's name (not from the folders above it); a Word
+// document is converted through a copy in the system directory, so that a
+// text file of the same name beside it is left alone.
 int ConvertForPreview(Context& ctx, const std::string& path);
+
+// A copy of a Word document in the system directory's work folder, for the
+// word processor to write its text beside; empty when it cannot be made.
+std::string WordWorkCopy(Context& ctx, const std::string& documentPath);
+// Deletes the copy and the text made from it.
+void RemoveWordWorkCopy(const std::string& copyPath);
+
+// One document converted exactly as a send in the convert format would, the
+// bytes that would be sent written to outputPath. 0 done, 1 failed (a
+// message shown where the conversion shows one).
+int ConvertDocument(Context& ctx, const std::string& inputPath, const std::string& outputPath);
 
 }  // namespace quirel::convert

@@ -1,0 +1,247 @@
+// Speed of the conversions on generated documents of tens of megabytes: the
+// row layout of text and of web pages, and the Big5 recoding. The row layout
+// is one pass with a tiny state; compare its rate with
+//   iconv -f GBK -t UTF-8 FILE > /dev/null
+// on the generated text, which is kept when QUIREL_BENCH_KEEP is set (its
+// path is printed).
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "convert/big5.h"
+#include "convert/byte_source.h"
+#include "convert/convert.h"
+#include "convert/layout.h"
+#include "tests/support/fake_ui.h"
+
+namespace quirel::convert {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kDocumentBytes = 32u << 20;
+
+// A small deterministic generator, so every run sees the same document.
+struct Random {
+  std::uint32_t state = 12345;
+  std::uint32_t Next() {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  }
+};
+
+// GB text: paragraphs of Chinese characters, full-width punctuation and
+// English words, CR LF line ends, indented paragraph starts.
+std::string MakeGbText(std::size_t size) {
+  Random random;
+  std::string text;
+  text.reserve(size + 256);
+  while (text.size() < size) {
+    text += "\xA1\xA1\xA1\xA1";
+    const std::uint32_t lines = 1 + random.Next() % 4;
+    for (std::uint32_t l = 0; l < lines; ++l) {
+      const std::uint32_t pieces = 10 + random.Next() % 30;
+      for (std::uint32_t p = 0; p < pieces; ++p) {
+        const std::uint32_t kind = random.Next() % 10;
+        if (kind < 7) {
+          text.push_back(static_cast<char>(0xB0 + random.Next() % 39));  // 0xB0..0xD6: all assigned
+          text.push_back(static_cast<char>(0xA1 + random.Next() % 94));
+        } else if (kind < 8) {
+          text += "\xA3\xAC";  // ，
+        } else {
+          text += " word";
+          text += static_cast<char>('a' + random.Next() % 26);
+          text += ' ';
+        }
+      }
+      text += "\xA1\xA3\r\n";
+    }
+    if (random.Next() % 3 == 0) text += "\r\n";
+  }
+  return text;
+}
+
+// A web page around the same text: paragraphs, line breaks, links, entities
+// and now and then a comment.
+std::string MakePage(std::size_t size) {
+  Random random;
+  const std::string body = MakeGbText(size);
+  std::string page = "<html><head><title>t</title><style>p{margin:0}</style></head><body>\r\n";
+  page.reserve(size + size / 4);
+  std::size_t start = 0;
+  while (start < body.size()) {
+    std::size_t end = body.find("\r\n", start);
+    if (end == std::string::npos) end = body.size();
+    page += "<p>";
+    page.append(body, start, end - start);
+    const std::uint32_t kind = random.Next() % 8;
+    if (kind == 0) page += "<a href=\"http://example.com/page.html\">link</a>";
+    else if (kind == 1) page += "&nbsp;&amp;";
+    else if (kind == 2) page += "<!-- note -->";
+    else if (kind == 3) page += "<br>";
+    page += "</p>\r\n";
+    start = end + 2;
+  }
+  page += "</body></html>\r\n";
+  return page;
+}
+
+// Big5 rows: pairs with trail bytes in both ranges, blanks between.
+std::vector<std::uint8_t> MakeBig5Rows(std::size_t size) {
+  Random random;
+  std::vector<std::uint8_t> rows;
+  rows.reserve(size);
+  while (rows.size() + 20 <= size) {
+    for (int col = 0; col < 20; col += 2) {
+      if (random.Next() % 8 == 0) {
+        rows.push_back(' ');
+        rows.push_back(' ');
+        continue;
+      }
+      rows.push_back(static_cast<std::uint8_t>(0xA4 + random.Next() % 0x50));
+      const std::uint32_t t = random.Next() % (63 + 94);
+      rows.push_back(static_cast<std::uint8_t>(t < 63 ? 0x40 + t : 0xA1 + (t - 63)));
+    }
+  }
+  return rows;
+}
+
+struct Workspace {
+  fs::path dir;
+  Environment env;
+  quirel::testing::FakeUi ui;
+  std::string textPath, pagePath, utf8Path;
+
+  Workspace() {
+    dir = fs::temp_directory_path() / "quirel-convert-bench";
+    fs::create_directories(dir / "system");
+    env.home = dir.string();
+    env.systemDir = (dir / "system").string();
+  }
+  ~Workspace() {
+    if (std::getenv("QUIREL_BENCH_KEEP") == nullptr) {
+      std::error_code ec;
+      fs::remove_all(dir, ec);
+    }
+  }
+  static void Write(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  const std::string& Text() {
+    if (textPath.empty()) {
+      textPath = (dir / "text.txt").string();
+      Write(textPath, MakeGbText(kDocumentBytes));
+      std::cerr << "generated GBK text: " << textPath << '\n';
+    }
+    return textPath;
+  }
+  const std::string& Utf8Text() {
+    if (utf8Path.empty()) {
+      utf8Path = (dir / "utf8.txt").string();
+      Write(utf8Path, GbkToUtf8(MakeGbText(kDocumentBytes)));
+    }
+    return utf8Path;
+  }
+  const std::string& Page() {
+    if (pagePath.empty()) {
+      pagePath = (dir / "page.htm").string();
+      Write(pagePath, MakePage(kDocumentBytes));
+    }
+    return pagePath;
+  }
+};
+
+Workspace& Space() {
+  static Workspace space;
+  return space;
+}
+
+std::int64_t FileBytes(const std::string& path) { return static_cast<std::int64_t>(fs::file_size(path)); }
+
+void BM_TextToEbook(benchmark::State& state) {
+  Workspace& space = Space();
+  const std::string& path = space.Text();
+  Context ctx{space.env, space.ui, static_cast<int>(state.range(0))};
+  for (auto _ : state) {
+    if (TextToEbook(ctx, path) != 0) state.SkipWithError("TextToEbook failed");
+  }
+  state.SetBytesProcessed(FileBytes(path) * state.iterations());
+}
+BENCHMARK(BM_TextToEbook)->Arg(20)->Arg(16)->Unit(benchmark::kMillisecond);
+
+// UTF-8 text: the scan for UTF-8, then the recoding to GBK on the way in.
+void BM_Utf8TextToEbook(benchmark::State& state) {
+  Workspace& space = Space();
+  const std::string& path = space.Utf8Text();
+  Context ctx{space.env, space.ui, 20};
+  for (auto _ : state) {
+    if (TextToEbook(ctx, path) != 0) state.SkipWithError("TextToEbook failed");
+  }
+  state.SetBytesProcessed(FileBytes(path) * state.iterations());
+}
+BENCHMARK(BM_Utf8TextToEbook)->Unit(benchmark::kMillisecond);
+
+// The layout alone, from memory to memory.
+void BM_RowLayoutInMemory(benchmark::State& state) {
+  const std::string text = MakeGbText(kDocumentBytes);
+  for (auto _ : state) {
+    StringRowSink sink;
+    sink.out.reserve(text.size() + text.size() / 4);
+    StringSource in(text);
+    CrLfSource lines(in);
+    LayoutTextStream(lines, 20, sink);
+    benchmark::DoNotOptimize(sink.out.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(text.size()) * state.iterations());
+}
+BENCHMARK(BM_RowLayoutInMemory)->Unit(benchmark::kMillisecond);
+
+void BM_HtmlTextToEbook(benchmark::State& state) {
+  Workspace& space = Space();
+  const std::string& path = space.Page();
+  Context ctx{space.env, space.ui, 20};
+  for (auto _ : state) {
+    if (HtmlTextToEbook(ctx, path) != 0) state.SkipWithError("HtmlTextToEbook failed");
+  }
+  state.SetBytesProcessed(FileBytes(path) * state.iterations());
+}
+BENCHMARK(BM_HtmlTextToEbook)->Unit(benchmark::kMillisecond);
+
+void BM_Big5Recoding(benchmark::State& state) {
+  const std::vector<std::uint8_t> rows = MakeBig5Rows(kDocumentBytes);
+  std::vector<std::uint8_t> out;
+  Big5ToGbTable();  // derived once, outside the timing
+  for (auto _ : state) {
+    RecodeBig5(rows, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(rows.size()) * state.iterations());
+}
+BENCHMARK(BM_Big5Recoding)->Unit(benchmark::kMillisecond);
+
+// The whole check: detection, load, recoding and writing of the work files.
+void BM_CheckTextCodeBig5(benchmark::State& state) {
+  Workspace& space = Space();
+  const std::vector<std::uint8_t> rows = MakeBig5Rows(kDocumentBytes);
+  Workspace::Write(space.env.SystemFile(kEbookWork), std::string(rows.begin(), rows.end()));
+  Context ctx{space.env, space.ui, 20};
+  Big5ToGbTable();
+  for (auto _ : state) {
+    if (CheckTextCode(ctx) != 2) state.SkipWithError("rows not taken for Big5");
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(rows.size()) * state.iterations());
+}
+BENCHMARK(BM_CheckTextCodeBig5)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quirel::convert
+
+BENCHMARK_MAIN();

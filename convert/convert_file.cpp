@@ -1,0 +1,45 @@
+#include <filesystem>
+#include <system_error>
+
+#include "common/text.h"
+#include "convert/convert.h"
+#include "resources/messages.h"
+
+namespace quirel::convert {
+
+namespace fs = std::filesystem;
+
+int ConvertDocument(Context& ctx, const std::string& inputPath, const std::string& outputPath) {
+  FileKind kind = ClassifyName(LowerAscii(fs::path(inputPath).filename().string()));
+  std::string path = inputPath;
+  std::string copy;
+  if (kind == kWordDocument) {
+    if (WordInstalled()) {
+      copy = WordWorkCopy(ctx, inputPath);
+      if (copy.empty()) return 1;
+      if (WordToText(ctx, copy) != 0) {
+        RemoveWordWorkCopy(copy);
+        return 1;
+      }
+      path = TextPathFor(copy);
+      kind = kText;
+    } else {
+      // Converted as plain text, as a send does.
+      ctx.ui.ShowMessage(msg::kNoWordConvert, msg::kCaption, Icon::Information);
+    }
+  }
+  std::string sendPath;
+  int result = ConvertForSend(ctx, path, kind, sendPath);
+  if (result == 0) {
+    std::error_code ec;
+    if (!fs::equivalent(sendPath, outputPath, ec)) {
+      ec.clear();
+      fs::copy_file(sendPath, outputPath, fs::copy_options::overwrite_existing, ec);
+      if (ec) result = 1;
+    }
+  }
+  RemoveWordWorkCopy(copy);
+  return result;
+}
+
+}  // namespace quirel::convert

@@ -1,0 +1,186 @@
+// Web pages to rows in two passes: the markup is thinned out on the whole
+// page (comments, scripts, styles and long tags go, short tags stay as marks
+// of structure), then the kept text is laid out with tags as paragraph breaks
+// and entities as one blank column.
+#include "convert/html.h"
+
+#include <cstdio>
+#include <fstream>
+#include <utility>
+
+#include "common/text.h"
+#include "convert/byte_source.h"
+#include "convert/convert.h"
+#include "convert/encoding.h"
+#include "convert/layout.h"
+#include "resources/messages.h"
+
+namespace quirel::convert {
+namespace {
+
+using Pos = long long;  // -1: not found
+
+class Page {
+ public:
+  explicit Page(const std::string& text) : text_(text), n_(static_cast<Pos>(text.size())) {}
+  Pos size() const { return n_; }
+  char at(Pos i) const { return text_[static_cast<std::size_t>(i)]; }
+
+  Pos Find(char ch, Pos from) const {
+    if (from < 0 || from >= n_) return -1;
+    const std::size_t k = text_.find(ch, static_cast<std::size_t>(from));
+    return k == std::string::npos ? -1 : static_cast<Pos>(k);
+  }
+  Pos Find(std::string_view word, Pos from) const {
+    if (from < 0 || from >= n_) return -1;
+    const std::size_t k = text_.find(word, static_cast<std::size_t>(from));
+    return k == std::string::npos ? -1 : static_cast<Pos>(k);
+  }
+  bool StartsAt(Pos i, std::string_view word) const {
+    return i >= 0 && text_.compare(static_cast<std::size_t>(i), word.size(), word) == 0;
+  }
+  // The bytes from a to b inclusive.
+  std::string_view Span(Pos a, Pos b) const {
+    if (a < 0 || b < a || a >= n_) return {};
+    return std::string_view(text_).substr(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a + 1));
+  }
+
+ private:
+  const std::string& text_;
+  Pos n_;
+};
+
+}  // namespace
+
+std::string StripHtmlText(const std::string& lowered, bool& nonStandard) {
+  nonStandard = false;
+  const Page page(lowered);
+  std::string kept;
+  Pos pos = 0;
+  int passes = 0;
+  while (pos < page.size() - 1) {
+    ++passes;
+    if (passes > 1 && pos == 0) {
+      // A search failed and wrapped to the start.
+      nonStandard = true;
+      break;
+    }
+    const Pos t = page.Find('<', pos);
+    // No tag left (the rest follows a comment, script or style block):
+    // nothing more is kept.
+    if (t < 0) break;
+    Pos e = page.Find('>', t);
+    Pos v = page.Find('<', t + 1);
+    if (v < 0) {
+      // The last tag: only the text after it counts.
+      if (e >= 0) kept.append(page.Span(e + 1, page.size() - 1));
+      break;
+    }
+    if (page.StartsAt(t, "<!--")) {
+      e = page.Find("-->", t + 3);
+      if (e < 0) e = page.Find("--!>", t + 3);
+      pos = e;
+    } else if (page.StartsAt(t, "<script")) {
+      e = page.Find("</script>", t + 3);
+      // An end tag inside a quoted string of the script does not end it.
+      while (e >= 1 && page.at(e - 1) == '\'') e = page.Find("</script>", e + 7);
+      pos = e;
+    } else if (page.StartsAt(t, "<style")) {
+      e = page.Find("</style>", t + 3);
+      pos = e;
+    } else if (!(t >= 1 && page.at(t - 1) == '\'')) {
+      // Another "<" before this tag closes: chase the pair a few times.
+      bool last = false;
+      for (int k = 0; k < 6 && e >= 0 && v < e; ++k) {
+        e = page.Find('>', e + 1);
+        v = page.Find('<', v + 1);
+        if (v < 0) {
+          last = true;
+          break;
+        }
+      }
+      pos = e;
+      if (e >= 0) {
+        if (e - t + 1 <= 9) kept.append(page.Span(t, e));
+        if (last) {
+          kept.append(page.Span(e + 1, page.size() - 1));
+          break;
+        }
+        if (v > e + 1) kept.append(page.Span(e + 1, v - 1));
+      }
+    }
+    ++pos;
+  }
+  return kept;
+}
+
+bool ReadPage(const std::string& path, std::string& page) {
+  page.clear();
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return false;
+  const std::streamoff size = in.tellg();
+  if (size < 0) return false;
+  in.seekg(0);
+  page.resize(static_cast<std::size_t>(size));
+  if (size > 0 && !in.read(page.data(), size)) {
+    page.clear();
+    return false;
+  }
+  const std::size_t nul = page.find('\0');
+  if (nul != std::string::npos) page.resize(nul);
+  return true;
+}
+
+std::string PreparePage(std::string page) {
+  if (LooksLikeUtf8(page) || MetaCharsetIsUtf8(page)) page = TranscodeUtf8ToGbk(page);
+  return LowerMultibyte(page);
+}
+
+int StripHtml(Context& ctx, const std::string& path) {
+  std::string raw;
+  // A page that cannot be read fails; a page whose text happens to be
+  // "error" is converted like any other.
+  if (!ReadPage(path, raw)) return 0;
+  bool nonStandard = false;
+  const std::string kept = StripHtmlText(PreparePage(std::move(raw)), nonStandard);
+  if (nonStandard) ctx.ui.ShowMessage(msg::kHtmlNonStandard, msg::kCaptionFramework, Icon::None);
+
+  std::FILE* f = std::fopen(ctx.env.SystemFile(kHtmlWork).c_str(), "wb");
+  bool written = f != nullptr;
+  if (f != nullptr) {
+    if (!kept.empty() && std::fwrite(kept.data(), 1, kept.size(), f) != kept.size()) written = false;
+    if (std::fclose(f) != 0) written = false;
+  }
+  if (!written) {
+    ctx.ui.ShowMessage(msg::kHtmlDiskFull, msg::kCaption, Icon::Error);
+    return 0;
+  }
+  return 1;
+}
+
+int HtmlTextToEbook(Context& ctx, const std::string& path) {
+  if (!ValidRowWidth(ctx.rowWidth)) return 1;
+  const std::string openFailed = std::string(msg::kOpenFilePrefix) + path + std::string(msg::kOpenFileSuffix);
+  if (StripHtml(ctx, path) == 0) {
+    ctx.ui.ShowMessage(openFailed, msg::kCaption, Icon::Error);
+    return 1;
+  }
+  FileSource kept(ctx.env.SystemFile(kHtmlWork));
+  if (!kept.IsOpen()) {
+    ctx.ui.ShowMessage(openFailed, msg::kCaption, Icon::Error);
+    return 1;
+  }
+  FileRowSink rows(ctx.env.SystemFile(kEbookWork));
+  if (!rows.ok()) {
+    ctx.ui.ShowMessage(msg::kNoDiskSpace2, msg::kCaption, Icon::Error);
+    return 1;
+  }
+  LayoutHtmlStream(kept, ctx.rowWidth, rows);
+  if (!rows.Close()) {
+    ctx.ui.ShowMessage(msg::kNoDiskSpace2, msg::kCaption, Icon::Error);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace quirel::convert
