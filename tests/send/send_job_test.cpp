@@ -262,6 +262,18 @@ TEST(SendJob, LostLinkEndsTheJob) {
   EXPECT_FALSE(rig.Progress().visible);
 }
 
+TEST(SendJob, ReaderGoneAtTheEndIsWaitedForOnlyOnce) {
+  JobRig rig;
+  rig.AddFile("a.txt", "aaaa");
+  // The reader stops answering once the file is through: the closing link
+  // opening times out, and the end burst gives up at its first byte.
+  rig.reader.SetSilentAfter(21 + 10 + 1 + 21 + 4);
+  const auto sleepsBefore = rig.clock.sleeps;
+  rig.Run(kKeepFormat);
+  EXPECT_EQ(rig.clock.sleeps - sleepsBefore, 2u * 1001u);
+  EXPECT_TRUE(rig.ui.Enabled(Window::Main));
+}
+
 TEST(SendJob, LinkLostResetAtTheStartOfAJob) {
   JobRig rig;
   rig.AddFile("a.txt", "a");
