@@ -14,13 +14,6 @@
 
 namespace quirel::convert {
 
-// The five characters that the reader's font holds at 0xA9 0xFA..0xA9 0xFE.
-struct DeviceCode {
-  std::uint8_t gbkLead, gbkTrail, deviceTrail;  // device lead is always 0xA9
-};
-inline constexpr DeviceCode kDeviceCodeMap[5] = {
-    {0xDF, 0x4D, 0xFA}, {0xDE, 0x92, 0xFB}, {0x98, 0x84, 0xFC}, {0x85, 0x64, 0xFD}, {0xC3, 0x8E, 0xFE},
-};
 
 // Where the rows go: a file (written a block at a time) or a string.
 class RowSink {

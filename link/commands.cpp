@@ -1,5 +1,7 @@
 #include "link/commands.h"
 
+#include "common/device_codes.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -9,18 +11,6 @@
 
 namespace quirel {
 namespace {
-
-// The five characters the reader's font holds at its own codes 0xA9 0xFA..0xFE.
-struct CodePair {
-  std::uint8_t first, second, deviceSecond;
-};
-constexpr CodePair kDeviceCodes[] = {
-    {0xDF, 0x4D, 0xFA},  // 進
-    {0xDE, 0x92, 0xFB},  // 迴
-    {0x98, 0x84, 0xFC},  // 槃
-    {0x85, 0x64, 0xFD},  // 卍
-    {0xC3, 0x8E, 0xFE},  // 脦
-};
 
 // Stands in for the clearing window when a download runs without one.
 class NoProgress final : public ProgressWindow {
@@ -113,15 +103,7 @@ void MakeRecordSafe(NameRecord& record) {
     }
   }
   record[16] = 0;
-  for (std::size_t j = 0; j <= 15; ++j) {
-    for (const CodePair& pair : kDeviceCodes) {
-      if (record[j] == pair.first && record[j + 1] == pair.second) {
-        record[j] = 0xA9;
-        record[j + 1] = pair.deviceSecond;
-        break;
-      }
-    }
-  }
+  ApplyDeviceCodes(record.data(), 15);
 }
 
 int SendDirectoryPath(Link& link, std::vector<NameRecord>& records) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/device_codes.h"
 #include "common/text.h"
 #include "resources/messages.h"
 
@@ -17,30 +18,6 @@ namespace {
 constexpr int kMaxLevels = 6;
 constexpr std::size_t kRecordSize = 17;
 
-// The reader's own codes 0xA9 0xFA..0xFE back to the GBK characters they stand for.
-std::string RestoreDeviceCodes(std::string_view gbk) {
-  static constexpr unsigned char kOriginal[5][2] = {
-      {0xDF, 0x4D}, {0xDE, 0x92}, {0x98, 0x84}, {0x85, 0x64}, {0xC3, 0x8E}};
-  std::string out;
-  out.reserve(gbk.size());
-  for (std::size_t i = 0; i < gbk.size(); ++i) {
-    const auto c = static_cast<unsigned char>(gbk[i]);
-    if (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) {
-      const auto d = static_cast<unsigned char>(gbk[i + 1]);
-      if (c == 0xA9 && d >= 0xFA && d <= 0xFE) {
-        out.push_back(static_cast<char>(kOriginal[d - 0xFA][0]));
-        out.push_back(static_cast<char>(kOriginal[d - 0xFA][1]));
-      } else {
-        out.push_back(gbk[i]);
-        out.push_back(gbk[i + 1]);
-      }
-      ++i;
-    } else {
-      out.push_back(gbk[i]);
-    }
-  }
-  return out;
-}
 
 // Converted, with the characters that would reach into another folder replaced.
 std::string NamePiece(std::string_view gbk) {

@@ -3,43 +3,16 @@
 #include <algorithm>
 #include <fstream>
 
+#include "common/device_codes.h"
 #include "common/text.h"
 #include "reader/firmware.h"
 
 namespace fs = std::filesystem;
 
 namespace quirel::reader {
-namespace {
-
-struct DeviceCode {
-  unsigned char first, second, deviceSecond;
-};
-constexpr DeviceCode kDeviceCodes[] = {
-    {0xDF, 0x4D, 0xFA}, {0xDE, 0x92, 0xFB}, {0x98, 0x84, 0xFC}, {0x85, 0x64, 0xFD}, {0xC3, 0x8E, 0xFE}};
-
-bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-
-}  // namespace
 
 std::string NameFromDevice(std::string_view deviceGbk) {
-  std::string gbk;
-  gbk.reserve(deviceGbk.size());
-  for (std::size_t i = 0; i < deviceGbk.size(); ++i) {
-    const auto c = static_cast<unsigned char>(deviceGbk[i]);
-    if (!IsLead(c) || i + 1 == deviceGbk.size()) {
-      gbk.push_back(deviceGbk[i]);
-      continue;
-    }
-    const auto d = static_cast<unsigned char>(deviceGbk[i + 1]);
-    if (c == 0xA9 && d >= 0xFA && d <= 0xFE) {
-      gbk.push_back(static_cast<char>(kDeviceCodes[d - 0xFA].first));
-      gbk.push_back(static_cast<char>(kDeviceCodes[d - 0xFA].second));
-    } else {
-      gbk.push_back(deviceGbk[i]);
-      gbk.push_back(deviceGbk[i + 1]);
-    }
-    ++i;
-  }
+  const std::string gbk = RestoreDeviceCodes(deviceGbk);
   std::string name = GbkToUtf8(gbk);
   for (char& ch : name)
     if (ch == '/' || ch == '\0') ch = '_';
@@ -47,23 +20,7 @@ std::string NameFromDevice(std::string_view deviceGbk) {
   return name;
 }
 
-std::string NameToDevice(std::string_view utf8) {
-  std::string gbk = Utf8ToGbkLossy(utf8, "?");
-  for (std::size_t i = 0; i + 1 < gbk.size(); ++i) {
-    const auto c = static_cast<unsigned char>(gbk[i]);
-    if (!IsLead(c)) continue;
-    const auto d = static_cast<unsigned char>(gbk[i + 1]);
-    for (const DeviceCode& code : kDeviceCodes) {
-      if (c == code.first && d == code.second) {
-        gbk[i] = static_cast<char>(0xA9);
-        gbk[i + 1] = static_cast<char>(code.deviceSecond);
-        break;
-      }
-    }
-    ++i;
-  }
-  return gbk;
-}
+std::string NameToDevice(std::string_view utf8) { return ToDeviceCodes(Utf8ToGbkLossy(utf8, "?")); }
 
 std::string RecordName(std::span<const std::uint8_t> record) {
   const auto end = std::find(record.begin(), record.end(), std::uint8_t{0});
@@ -73,7 +30,7 @@ std::string RecordName(std::span<const std::uint8_t> record) {
 std::string CutGbk(std::string_view gbk, std::size_t maxBytes) {
   std::size_t keep = 0;
   for (std::size_t i = 0; i < gbk.size();) {
-    const std::size_t width = IsLead(static_cast<unsigned char>(gbk[i])) && i + 1 < gbk.size() ? 2 : 1;
+    const std::size_t width = (static_cast<unsigned char>(gbk[i]) >= 0x81 && static_cast<unsigned char>(gbk[i]) <= 0xFE) && i + 1 < gbk.size() ? 2 : 1;
     if (i + width > maxBytes) break;
     i += width;
     keep = i;

@@ -2,21 +2,11 @@
 
 #include <algorithm>
 
+#include "common/device_codes.h"
 #include "common/text.h"
 
 namespace quirel::send {
 namespace {
-
-struct DevicePair {
-  std::uint8_t first, second, deviceSecond;
-};
-constexpr DevicePair kDevicePairs[] = {
-    {0xDF, 0x4D, 0xFA},  // 進
-    {0xDE, 0x92, 0xFB},  // 迴
-    {0x98, 0x84, 0xFC},  // 槃
-    {0x85, 0x64, 0xFD},  // 卍
-    {0xC3, 0x8E, 0xFE},  // 脦
-};
 
 std::vector<std::size_t> SlashPositions(const std::string& path) {
   std::vector<std::size_t> positions;
@@ -42,19 +32,6 @@ bool NamesBetween(const std::string& path, const std::vector<std::size_t>& slash
 
 }  // namespace
 
-void ApplyDeviceCodes(std::uint8_t* bytes, std::size_t lastStart) {
-  // Every position is looked at, not only character starts, as the reader's
-  // own conversion does.
-  for (std::size_t j = 0; j <= lastStart; ++j) {
-    for (const DevicePair& pair : kDevicePairs) {
-      if (bytes[j] == pair.first && bytes[j + 1] == pair.second) {
-        bytes[j] = 0xA9;
-        bytes[j + 1] = pair.deviceSecond;
-        break;
-      }
-    }
-  }
-}
 
 FileHeader MakeFileHeader(const std::string& gbkBase, const std::string& gbkExtension, bool convertFormat,
                           std::uint32_t length) {

@@ -21,10 +21,6 @@ inline constexpr std::uint64_t kMaxSendLength = 0xFFFFFF;
 // check before each block (and before each byte of the last partial block).
 inline constexpr std::size_t kBlockSize = 1000;
 
-// Replaces the GBK pairs of the five characters the reader keeps at its own
-// codes (0xA9 0xFA..0xFE), checking the pairs that start at bytes 0..lastStart.
-void ApplyDeviceCodes(std::uint8_t* bytes, std::size_t lastStart);
-
 // Builds the header from the GBK name without its extension, the GBK
 // extension without the dot (ignored when convertFormat: then "ebk") and the
 // data length (an empty file is announced as 1 byte).
