@@ -1,5 +1,7 @@
 #include "app/main_dialog.h"
 
+#include "app/phonebook_window.h"
+
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGuiApplication>
@@ -12,6 +14,7 @@
 #include <QTreeWidget>
 
 #include "app/browser_pane.h"
+#include "app/preview.h"
 #include "app/qt_ui.h"
 #include "app/small_dialogs.h"
 #include "common/pacer_loader.h"
@@ -57,13 +60,12 @@ CMyFileDialog::CMyFileDialog(const Environment& env, Link& link, QtUserInterface
 
 CMyFileDialog::~CMyFileDialog() {
   if (ui_.mainWindow() == this) ui_.SetMainWindow(nullptr);
+  ui_.expandHook = nullptr;
 }
 
 void CMyFileDialog::Build() {
   const DialogUnits& du = units_;
-  tree_ = Place(new QTreeWidget(this), du, 1003, 2, 2, 101, 128);
-  tree_->setHeaderHidden(true);
-  tree_->setRootIsDecorated(true);
+  tree_ = Place(new FolderTree(this), du, 1003, 2, 2, 101, 128);
 
   const struct {
     int id;
@@ -128,12 +130,16 @@ void CMyFileDialog::Initialise() {
   }
 
   if (filePane_ == nullptr) {
-    filePane_ = new QWidget(this);
-    filePane_->setObjectName(QStringLiteral("filePane"));
-    filePane_->resize(units_.Size(242, 109));
+    filePane_ = new FilePane(this, units_, ui_);
+    connect(tree_, &FolderTree::folderSelected, filePane_, &FilePane::FolderSelected);
+    connect(tree_, &FolderTree::treeClicked, filePane_, &FilePane::TreeClicked);
+    ui_.expandHook = [this](std::string_view path) {
+      return tree_->ExpandToPath(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
+    };
   }
   filePane_->move(static_cast<int>(w / 3.4), 0);
   filePane_->show();
+  tree_->Fill();
 
   OnHelp();
   link_.DetectParallelPort();
@@ -157,6 +163,7 @@ void CMyFileDialog::reject() {
 }
 
 void CMyFileDialog::ClearFolderPick() {
+  if (filePane_ != nullptr) filePane_->ClearFolderPick();
   if (folderPickHook) folderPickHook();
 }
 
@@ -174,19 +181,28 @@ void CMyFileDialog::OnHelp() {
 void CMyFileDialog::OnPreview() {
   ClearFolderPick();
   Busy busy(*this);
-  if (previewCommand) previewCommand(*this);
+  if (previewCommand)
+    previewCommand(*this);
+  else
+    PreviewFromWindow(*this);
 }
 
 void CMyFileDialog::OnPhonebook() {
   ClearFolderPick();
   Busy busy(*this);
-  if (phonebookCommand) phonebookCommand(*this);
+  if (phonebookCommand)
+    phonebookCommand(*this);
+  else
+    RunPhonebookCommand(this, link_, env_, ui_);
 }
 
 void CMyFileDialog::OnSend() {
   ClearFolderPick();
   Busy busy(*this);
-  if (sendCommand) sendCommand(*this);
+  if (sendCommand)
+    sendCommand(*this);
+  else
+    SendFromWindow(*this);
 }
 
 void CMyFileDialog::OnCreateDirectory() {

@@ -10,6 +10,8 @@
 
 #include "app/browser_pane.h"
 #include "app/dialog_units.h"
+#include "app/file_pane.h"
+#include "app/folder_tree.h"
 #include "app/settings.h"
 #include "common/environment.h"
 
@@ -22,6 +24,7 @@ class Link;
 namespace quirel::app {
 
 class QtUserInterface;
+struct ViewerLaunch;
 
 class CMyFileDialog final : public QDialog {
   Q_OBJECT
@@ -61,7 +64,9 @@ class CMyFileDialog final : public QDialog {
   bool browserAvailable() const { return browserAvailable_; }
   BrowserPane* browserPane() const { return browserPane_; }
   QWidget* filePane() const { return filePane_; }
+  FilePane* files() const { return filePane_; }
   QTreeWidget* folderTree() const { return tree_; }
+  FolderTree* folders() const { return tree_; }
   QWidget* Control(int id) const { return FindControl(this, id); }
   // W and H of the initialisation: the window's size with a title bar and
   // a border.
@@ -74,6 +79,11 @@ class CMyFileDialog final : public QDialog {
   std::function<void(CMyFileDialog&)> previewCommand;
   std::function<void(CMyFileDialog&)> phonebookCommand;
   std::function<void(CMyFileDialog&)> sendCommand;
+  // Starts the viewer in place of a new process (tests record the launch).
+  std::function<void(const ViewerLaunch&)> viewerStarter;
+
+  // SendFormat: 1 convert, 2 keep each file's format; kept between sends.
+  int sendFormat = 1;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -93,9 +103,9 @@ class CMyFileDialog final : public QDialog {
   bool initialised_ = false;
   bool centred_ = false;
   int busy_ = 0;
-  QTreeWidget* tree_ = nullptr;
+  FolderTree* tree_ = nullptr;
   QPointer<BrowserPane> browserPane_;
-  QPointer<QWidget> filePane_;
+  QPointer<FilePane> filePane_;
 };
 
 }  // namespace quirel::app

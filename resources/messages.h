@@ -219,5 +219,27 @@ inline constexpr std::string_view kChoosePreviewFile = "请从右上框中选择
 inline constexpr std::string_view kCannotPreviewType = "不能直接预览该类文件！\n请转化为电子书格式预览。";
 inline constexpr std::string_view kNoWordPreview = "系统没有安装 Microsoft Word,\n不能预览 *.doc 文件！";
 inline constexpr std::string_view kPreviewFailed = " 打开预览文件出错！";
+inline constexpr std::string_view kPreviewFormatTitle = "预览格式";
+inline constexpr std::string_view kPreviewFormatGroup = "预览格式选择";
+inline constexpr std::string_view kPreviewKeep = "保持文件原有格式预览";
+inline constexpr std::string_view kPreviewConvert = "转化为电子书格式预览";
+inline constexpr std::string_view kFontGroup = "字体选择";
+inline constexpr std::string_view kLargeFont = "大字体";
+inline constexpr std::string_view kSmallFont = "小字体";
+
+// Folder tree and file pane.
+inline constexpr std::string_view kMyComputer = "我的电脑";
+inline constexpr std::string_view kAddFiles = "添    加";
+inline constexpr std::string_view kAddAllFiles = "添加全部";
+inline constexpr std::string_view kRemoveEntry = "删    除";
+inline constexpr std::string_view kRemoveAllEntries = "删除全部";
+inline constexpr std::string_view kFilterAll = "所有类型文件(*.*)";
+inline constexpr std::string_view kFilterText = "文本类型文件(*.txt)";
+inline constexpr std::string_view kFilterWeb = "超文本类型文件(*.htm)";
+inline constexpr std::string_view kFilterWord = "WORD文档(*.doc)";
+inline constexpr std::string_view kFilterCustom = "自定义类型文件";
+inline constexpr std::string_view kCustomTypeTitle = "自定义文件类型";
+inline constexpr std::string_view kCustomTypePrompt = "输入自定义文件类型:";
+inline constexpr std::string_view kCustomTypeHint = "格式为(*. XXX)";
 
 }  // namespace quirel::msg

@@ -234,7 +234,7 @@ TEST(SmallDialogs, AnswersThroughTheInterface) {
   EXPECT_EQ(rig.ui().AskSendFormat(1), 2);
   EXPECT_EQ(rig.ui().AskSendFormat(1), std::nullopt);
   EXPECT_EQ(rig.ui().AskClearMode(), std::nullopt);
-  EXPECT_FALSE(rig.ui().ExpandToPath("/tmp"));
+  EXPECT_FALSE(rig.ui().ExpandToPath("/no/such/folder"));
   std::string expanded;
   rig.ui().expandHook = [&](std::string_view path) {
     expanded = std::string(path);

@@ -1,0 +1,137 @@
+// Pictures to look at, taken on a real display (run under xvfb-run with
+// QT_QPA_PLATFORM=xcb and QUIREL_SCREENSHOT_DIR=...): the main dialog with a
+// filled tree, file list and send list; the send window mid-transfer; the
+// viewer showing a converted Chinese text at both font sizes. Skipped
+// without QUIREL_SCREENSHOT_DIR.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QProcess>
+#include <QRadioButton>
+#include <QScreen>
+#include <cstdlib>
+
+#include "app/preview.h"
+#include "app/progress_dialog.h"
+#include "tests/gui/pane_support.h"
+
+namespace quirel::app::testing {
+namespace {
+
+QString ShotDir() {
+  const char* dir = std::getenv("QUIREL_SCREENSHOT_DIR");
+  return dir == nullptr ? QString() : QString::fromUtf8(dir);
+}
+
+// Lets the display map and paint what was shown.
+void Settle(int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void GrabScreen(const QString& name, const QRect& area = QRect()) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  QPixmap shot = area.isNull() ? screen->grabWindow(0)
+                               : screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+  EXPECT_TRUE(shot.save(ShotDir() + QLatin1Char('/') + name)) << name.toStdString();
+}
+
+// GBK bytes of a short Chinese text with two paragraphs.
+std::string ChineseText() {
+  std::string gbk;
+  EXPECT_TRUE(Utf8ToGbk(
+      "\xE3\x80\x80\xE3\x80\x80" "卓卷电子书是一本可以放进口袋的书架。它把文本、网页和文档变成整齐的行，"
+      "每行十六或二十个字节，汉字总在偶数列开始。\r\n"
+      "\xE3\x80\x80\xE3\x80\x80" "第二段：English words wrap at blanks, 中文不会被拆开。\r\n",
+      gbk));
+  return gbk;
+}
+
+TEST(Screenshots, MainDialogWithTreeFilesAndSendList) {
+  if (ShotDir().isEmpty()) GTEST_SKIP() << "QUIREL_SCREENSHOT_DIR not set";
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  const fs::path books = rig.root() / "电子书";
+  for (const char* name : {"三国演义.txt", "红楼梦.txt", "西游记.htm", "水浒传.doc", "ReadMe.txt"})
+    WriteFile(books / name, "x");
+  for (const char* name : {"古典", "现代", "Poems"}) fs::create_directories(books / name);
+  WriteFile(books / "古典" / "论语.txt", "x");
+  PickFolder(rig, books / "古典");
+  Pane(rig).Add();
+  PickFolder(rig, books);
+  SelectFiles(rig, {"三国演义.txt", "红楼梦.txt", "ReadMe.txt"});
+  Pane(rig).Add();
+  SelectFiles(rig, {"西游记.htm"});
+  Settle(800);
+  GrabScreen(QStringLiteral("main_dialog.png"), rig.dialog().frameGeometry());
+  // The two small dialogs of the pane and the preview, drawn off screen.
+  EXPECT_TRUE(PreviewFormatDialog(nullptr, 1, 2).grab().save(ShotDir() + QStringLiteral("/preview_format.png")));
+  EXPECT_TRUE(CustomTypeDialog(nullptr).grab().save(ShotDir() + QStringLiteral("/custom_type.png")));
+}
+
+TEST(Screenshots, SendWindowMidTransfer) {
+  if (ShotDir().isEmpty()) GTEST_SKIP() << "QUIREL_SCREENSHOT_DIR not set";
+  GuiRig rig(",slow=200");
+  ASSERT_TRUE(rig.Start());
+  const fs::path docs = rig.root() / "长篇";
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += ChineseText();
+  WriteFile(docs / "长篇小说.txt", text);
+  PickFolder(rig, docs);
+  Pane(rig).AddAll();
+  bool taken = false;
+  rig.ui().pumpHook = [&](long long) {
+    ProgressDialog* window = rig.ui().ProgressDialogOf(ProgressKind::Send);
+    if (taken || window == nullptr || window->Model(Bar::File).pos < 3) return;
+    taken = true;
+    Settle(800);
+    GrabScreen(QStringLiteral("send_progress.png"));
+    window->interruptButton()->click();
+  };
+  rig.dialogSteps.push_back([](QDialog& dialog) { Find<QPushButton>(&dialog, 1)->click(); });
+  rig.Button(1000)->click();
+  EXPECT_TRUE(taken);
+}
+
+TEST(Screenshots, ViewerAtBothFontSizes) {
+  if (ShotDir().isEmpty()) GTEST_SKIP() << "QUIREL_SCREENSHOT_DIR not set";
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  qint64 pid = 0;
+  rig.dialog().viewerStarter = [&](const ViewerLaunch& launch) {
+    QProcess process;
+    process.setProgram(launch.program);
+    process.setProcessEnvironment(launch.environment);
+    process.setWorkingDirectory(launch.workingDirectory);
+    ASSERT_TRUE(process.startDetached(&pid)) << launch.program.toStdString();
+  };
+  const fs::path docs = rig.root() / "docs";
+  WriteFile(docs / "序言.txt", ChineseText());
+  PickFolder(rig, docs);
+  SelectFiles(rig, {"序言.txt"});
+  Pane(rig).Add();
+  SelectEntry(rig, FileEntry(docs / "序言.txt"));
+  for (int font : {1, 2}) {
+    rig.dialogSteps.push_back([font](QDialog& dialog) {
+      Find<QRadioButton>(&dialog, 1084)->click();
+      Find<QRadioButton>(&dialog, font == 1 ? 1095 : 1096)->click();
+      Find<QPushButton>(&dialog, 1)->click();
+    });
+    rig.dialog().hide();
+    rig.Button(1005)->click();
+    ASSERT_GT(pid, 0);
+    Settle(2500);
+    GrabScreen(font == 1 ? QStringLiteral("viewer_large.png") : QStringLiteral("viewer_small.png"));
+    ::kill(static_cast<pid_t>(pid), SIGTERM);
+    pid = 0;
+    Settle(300);
+  }
+}
+
+}  // namespace
+}  // namespace quirel::app::testing
