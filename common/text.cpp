@@ -101,38 +101,46 @@ std::string GbkToUtf8(std::string_view gbk) {
   return out;
 }
 
+int DecodeUtf8(const std::uint8_t* p, std::size_t n, std::uint32_t& cp) {
+  const std::uint8_t c = p[0];
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  }
+  int len;
+  std::uint8_t low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2;
+    cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3;
+    cp = c & 0x0F;
+    if (c == 0xE0) low = 0xA0;   // overlong
+    if (c == 0xED) high = 0x9F;  // surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4;
+    cp = c & 0x07;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return -1;
+  }
+  for (int k = 1; k < len; ++k) {
+    if (static_cast<std::size_t>(k) >= n) return 0;
+    const std::uint8_t d = p[k];
+    if (k == 1 ? (d < low || d > high) : (d & 0xC0) != 0x80) return -1;
+    cp = (cp << 6) | (d & 0x3F);
+  }
+  return len;
+}
+
 bool IsValidUtf8(std::string_view s) {
-  std::size_t i = 0;
-  const std::size_t n = s.size();
-  while (i < n) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t len;
-    std::uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > n) return false;
-    for (std::size_t k = 1; k < len; ++k) {
-      const unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-      return false;
-    i += len;
+  const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
+  std::uint32_t cp = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    const int len = DecodeUtf8(p + i, s.size() - i, cp);
+    if (len <= 0) return false;
+    i += static_cast<std::size_t>(len);
   }
   return true;
 }

@@ -2,6 +2,8 @@
 // text the way the reader does: as bytes.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,11 @@ bool Utf8ToGbk(std::string_view utf8, std::string& gbk);
 std::string Utf8ToGbkLossy(std::string_view utf8, std::string_view replacement);
 // GBK to UTF-8; undecodable bytes become U+FFFD.
 std::string GbkToUtf8(std::string_view gbk);
+
+// Decodes one UTF-8 sequence at p (n bytes available): its length, 0 when
+// the sequence is cut off by the end, -1 when it is malformed (overlong forms
+// and surrogates included).
+int DecodeUtf8(const std::uint8_t* p, std::size_t n, std::uint32_t& cp);
 
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);

@@ -12,8 +12,6 @@
 namespace quirel::convert {
 namespace {
 
-bool IsContinuation(std::uint8_t b) { return (b & 0xC0) == 0x80; }
-
 // GBK forms of the basic plane, asked of ICU once.
 std::array<std::uint16_t, 0x10000> BuildGbkTable() {
   std::array<std::uint16_t, 0x10000> table{};
@@ -38,38 +36,6 @@ std::array<std::uint16_t, 0x10000> BuildGbkTable() {
 
 }  // namespace
 
-int DecodeUtf8(const std::uint8_t* p, std::size_t n, std::uint32_t& cp) {
-  const std::uint8_t c = p[0];
-  if (c < 0x80) {
-    cp = c;
-    return 1;
-  }
-  int len;
-  std::uint8_t low = 0x80, high = 0xBF;  // allowed range of the second byte
-  if (c >= 0xC2 && c <= 0xDF) {
-    len = 2;
-    cp = c & 0x1F;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    len = 3;
-    cp = c & 0x0F;
-    if (c == 0xE0) low = 0xA0;   // overlong
-    if (c == 0xED) high = 0x9F;  // surrogates
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    len = 4;
-    cp = c & 0x07;
-    if (c == 0xF0) low = 0x90;
-    if (c == 0xF4) high = 0x8F;
-  } else {
-    return -1;
-  }
-  for (int k = 1; k < len; ++k) {
-    if (static_cast<std::size_t>(k) >= n) return 0;
-    const std::uint8_t d = p[k];
-    if (k == 1 ? (d < low || d > high) : !IsContinuation(d)) return -1;
-    cp = (cp << 6) | (d & 0x3F);
-  }
-  return len;
-}
 
 std::uint16_t GbkOf(std::uint32_t codePoint) {
   static const std::array<std::uint16_t, 0x10000> table = BuildGbkTable();

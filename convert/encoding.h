@@ -7,14 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "common/text.h"  // DecodeUtf8
+
 namespace quirel::convert {
 
 inline constexpr std::uint16_t kFullWidthBlank = 0xA1A1;  // lead byte in the high half
-
-// One UTF-8 sequence at p (n bytes available): its length with cp set; 0 when
-// the n bytes end inside a sequence that is well-formed so far; -1 when the
-// bytes at p are malformed.
-int DecodeUtf8(const std::uint8_t* p, std::size_t n, std::uint32_t& cp);
 
 // The GBK form of a code point as lead * 256 + trail, or kFullWidthBlank when
 // it has none. Code points below 0x80 are not asked for. A single-byte form
