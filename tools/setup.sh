@@ -20,15 +20,23 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 jobs="$(nproc)"
-build() {  # build DIR [cmake options...]
+build() {  # build DIR [cmake options...] [-- targets...]
   local dir="$1"; shift
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  local options=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do options+=("$1"); shift; done
+  [ $# -gt 0 ] && shift
+  targets=("$@")
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+  if [ ${#targets[@]} -gt 0 ]; then
+    cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
+  else
+    cmake --build "$dir" -j "$jobs"
+  fi
 }
 
 case "$mode" in
   run)
-    build build
+    build build -- Quirel10 quirel quirel-viewer pacer
     args=(--port "${QUIREL_PORT:-virtual}")
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
       echo "No display found: starting under Xvfb."
