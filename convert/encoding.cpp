@@ -2,6 +2,7 @@
 
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <memory>
@@ -76,7 +77,8 @@ void Utf8Scan::Feed(const std::uint8_t* p, std::size_t n) {
       return;
     }
     if (len == 0) {
-      carried_ = n - i;
+      // A cut-off sequence is at most three bytes long.
+      carried_ = std::min<std::size_t>(n - i, sizeof carry_);
       for (std::size_t k = 0; k < carried_; ++k) carry_[k] = p[i + k];
       return;
     }

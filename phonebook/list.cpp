@@ -64,7 +64,9 @@ std::size_t PhonebookList::MergeName(std::string_view name) {
       nameColumnWidth_ = 14;
     }
   }
-  return Insert(" " + std::string(name));
+  std::string entry(1, ' ');
+  entry.append(name);
+  return Insert(entry);
 }
 
 void PhonebookList::Remove(std::size_t index) {

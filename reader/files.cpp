@@ -98,7 +98,10 @@ class FileHandler final : public CommandHandler {
       if (header_[i] != 0) base += static_cast<char>(header_[i]);
     for (std::size_t i = 14; i < 17 && header_[i] != 0; ++i) extension += static_cast<char>(header_[i]);
     std::string name = NameFromDevice(base);
-    if (!extension.empty()) name += "." + NameFromDevice(extension);
+    if (!extension.empty()) {
+      name += '.';
+      name += NameFromDevice(extension);
+    }
     if (!folder) {
       LogEvent(firmware_, "0x7E: a folder of the path cannot be created, file not stored");
       return;
