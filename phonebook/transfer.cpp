@@ -14,6 +14,9 @@ namespace {
 constexpr std::uint8_t kFrameMark = 0xA5;
 constexpr std::uint8_t kNoFrame = 0x1E;
 constexpr std::size_t kFrame = 8192;
+// A reader that streams bytes without ever starting a frame is given up
+// after this many, instead of keeping the PC receiving for ever.
+constexpr std::size_t kMaxBytesBeforeFrame = 65536;
 
 // A received record goes into the store only when it holds every marker once
 // in ascending order: anything else would make the store count as damaged.
@@ -159,6 +162,16 @@ int PhonebookExchange::ReceivePhonebookFile(ExchangeFile kind) {
   return kind == ExchangeFile::Data ? ReceiveDataFile() : ReceiveFrameFile(kind);
 }
 
+bool PhonebookExchange::AwaitFrameMark(std::string_view base) {
+  for (std::size_t skipped = 0;; ++skipped) {
+    if (skipped == kMaxBytesBeforeFrame || PhonebookReceiveByte() != 0) {
+      FrameError(base, '1');
+      return false;
+    }
+    if (phonebookReceivedByte == kFrameMark) return true;
+  }
+}
+
 int PhonebookExchange::ReceiveFrameFile(ExchangeFile kind) {
   const bool index = kind == ExchangeFile::Index;
   const std::string_view base = index ? msg::kReceiveIndexError : msg::kReceiveQueryError;
@@ -168,12 +181,7 @@ int PhonebookExchange::ReceiveFrameFile(ExchangeFile kind) {
     stop_ = Stop::Failed;
     return 0;
   }
-  do {
-    if (PhonebookReceiveByte() != 0) {
-      FrameError(base, '1');
-      return 0;
-    }
-  } while (phonebookReceivedByte != kFrameMark);
+  if (!AwaitFrameMark(base)) return 0;
   (void)PhonebookReceiveByte();
   const std::uint8_t type = phonebookReceivedByte;
   if (index && type == kNoFrame) {
@@ -219,12 +227,7 @@ int PhonebookExchange::ReceiveDataFile() {
   };
   std::string frame(kFrame, '\0');
   for (;;) {
-    do {
-      if (PhonebookReceiveByte() != 0) {
-        FrameError(base, '1');
-        return 0;
-      }
-    } while (phonebookReceivedByte != kFrameMark);
+    if (!AwaitFrameMark(base)) return 0;
     (void)PhonebookReceiveByte();
     if (phonebookReceivedByte == kNoFrame) return done();
     std::uint8_t sum = 0;

@@ -75,6 +75,9 @@ class PhonebookExchange {
   int ReceiveFrameFile(ExchangeFile kind);
   int ReceiveDataFile();
   void FrameError(std::string_view base, char step);
+  // Skips bytes up to a frame's 0xA5; false (message shown) when the reader
+  // fails or never starts a frame.
+  bool AwaitFrameMark(std::string_view base);
   PhonebookResult Ended();
 
   Link& link_;

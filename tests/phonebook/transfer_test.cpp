@@ -249,6 +249,18 @@ TEST(ReceivePhonebook, SilentReaderGivesTheByteAndFrameMessages) {
   rig.ExpectFinished();
 }
 
+TEST(ReceivePhonebook, ReaderThatNeverStartsAFrameIsGivenUp) {
+  // Bytes other than 0xA5 are skipped while waiting for a frame, but not
+  // for ever: 65536 of them end the receive with the frame message.
+  const std::string script = Repeat(0x00, 65536) + Frame(0x4C, "");
+  Rig rig(&script);
+  rig.Open("");
+  EXPECT_EQ(rig.exchange->ReceivePhonebook(), PhonebookResult::Failed);
+  EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{"接收电话本索引文件出错！1"});
+  EXPECT_EQ(ReadFile(rig.files.store), Store(""));
+  rig.ExpectFinished();
+}
+
 TEST(ReceivePhonebook, ReplaceAllReplacesEveryLaterDuplicateWithoutAsking) {
   Rig rig;
   rig.Open(Rec("Cid", "1") + Rec("Ann", "1") + Rec("Bob", "1"));
