@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 #include "common/ui.h"
@@ -62,7 +63,7 @@ class ProgressDialog final : public QDialog, public ProgressWindow {
   void Mirror(Bar bar);
 
   ProgressKind kind_;
-  QWidget* owner_;
+  QPointer<QWidget> owner_;  // the window may close before this one is destroyed
   bool interrupt_ = false;
   bool placed_ = false;
   BarModel file_;
