@@ -37,33 +37,28 @@ std::size_t PhonebookList::Insert(std::string entry) {
   return index;
 }
 
+void PhonebookList::WidenFor(int len, int below, int slack) {
+  if (len <= nameColumnWidth_) return;
+  if (len < below) {
+    columnWidth_ = 9 * len - slack;
+    nameColumnWidth_ = len;
+  } else {
+    columnWidth_ = 113;
+    nameColumnWidth_ = 14;
+  }
+}
+
 std::size_t PhonebookList::AddEntry(std::string entry) {
   const int len = static_cast<int>(entry.size());
   const std::size_t index = Insert(std::move(entry));
-  if (len > nameColumnWidth_) {
-    if (len < 15) {
-      columnWidth_ = 9 * len - 4;
-      nameColumnWidth_ = len;
-    } else {
-      columnWidth_ = 113;
-      nameColumnWidth_ = 14;
-    }
-  }
+  WidenFor(len, 15, 4);  // an added entry counts its leading space
   SelectOnly(index);
   return index;
 }
 
 std::size_t PhonebookList::MergeName(std::string_view name) {
   const int len = static_cast<int>(name.size());
-  if (len > nameColumnWidth_) {
-    if (len < 14) {
-      columnWidth_ = 9 * len - 1;
-      nameColumnWidth_ = len;
-    } else {
-      columnWidth_ = 113;
-      nameColumnWidth_ = 14;
-    }
-  }
+  WidenFor(len, 14, 1);
   std::string entry(1, ' ');
   entry.append(name);
   return Insert(entry);

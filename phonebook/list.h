@@ -69,6 +69,10 @@ class PhonebookList {
   int ColumnWidth() const { return columnWidth_; }
 
  private:
+  // Widens the name column for a name of len bytes: 9 pixels a byte less
+  // slack while len is below `below`, else the full 113 pixels.
+  void WidenFor(int len, int below, int slack);
+
   std::vector<Entry> entries_;
   std::optional<std::size_t> current_;
   int nameColumnWidth_ = 0;

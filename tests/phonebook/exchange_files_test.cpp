@@ -17,9 +17,8 @@ using testing::Repeat;
 using testing::Store;
 using testing::WriteFile;
 
-// The empty Mobile line and the end of a record.
-const std::string kNoMobile = Repeat(0x11, 5) + Repeat(0x08, 11);
-const std::string kEnd = Repeat(0x1B, 5);
+using testing::kEnd;
+using testing::kNoMobile;
 
 std::optional<std::string_view> Problem(const char* text) { return std::string_view(text); }
 

@@ -39,6 +39,10 @@ inline std::string Bytes(std::initializer_list<int> values) {
 
 inline std::string Repeat(int byte, std::size_t count) { return std::string(count, static_cast<char>(byte)); }
 
+// The line layout's run of an empty Mobile field and the end of a record.
+inline const std::string kNoMobile = Repeat(0x11, 5) + Repeat(0x08, 11);
+inline const std::string kEnd = Repeat(0x1B, 5);
+
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -25,8 +25,8 @@ using testing::WriteFile;
 
 const std::string kCaption = "卓卷电子书6.1";
 const std::string kFramework = "卓卷电子书4.0";
-const std::string kNoMobile = Repeat(0x11, 5) + Repeat(0x08, 11);
-const std::string kEnd = Repeat(0x1B, 5);
+using testing::kEnd;
+using testing::kNoMobile;
 
 std::uint8_t Sum(const std::string& bytes) {
   std::uint8_t sum = 0;
