@@ -76,7 +76,8 @@ QString DecodeDocument(const QByteArray& bytes, bool webPage) {
     const QByteArray charset = DeclaredCharset(bytes);
     if (charset == "utf-8" || charset == "utf8") return QString::fromUtf8(bytes);
     if (IsGbFamily(charset))
-      return QString::fromStdString(GbkToUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+      return QString::fromStdString(
+          GbkToUtf8(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
     if (!charset.isEmpty()) {
       QStringDecoder named(charset.constData());
       if (named.isValid()) return named(bytes);

@@ -20,8 +20,7 @@ DialogUnits::DialogUnits(const QFont& font) {
   const QFontMetrics metrics(font);
   // The average width is taken over the 52 Latin letters and rounded, as the
   // classic dialog managers measure it.
-  const int letters =
-      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   baseX_ = (letters / 26 + 1) / 2;
   baseY_ = metrics.height();
   if (baseX_ < 1) baseX_ = 1;

@@ -72,7 +72,8 @@ FilePane::FilePane(QWidget* parent, const DialogUnits& du, QtUserInterface& ui) 
   files_->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
   filter_ = Place(new QComboBox(this), du, 1014, 2, 95, 87, 73);
-  for (std::string_view item : {msg::kFilterAll, msg::kFilterText, msg::kFilterWeb, msg::kFilterWord, msg::kFilterCustom})
+  for (std::string_view item :
+       {msg::kFilterAll, msg::kFilterText, msg::kFilterWeb, msg::kFilterWord, msg::kFilterCustom})
     filter_->addItem(Text(item));
   // The given height is that of the dropped list; the closed box is as high
   // as the style makes it, within the pane.
@@ -122,16 +123,25 @@ void FilePane::RefreshFiles() {
 
 void FilePane::FilterChosen(int index) {
   switch (index) {
-    case 0: filePattern_ = QStringLiteral("/*.*"); break;
-    case 1: filePattern_ = QStringLiteral("/*.txt"); break;
-    case 2: filePattern_ = QStringLiteral("/*.htm"); break;
-    case 3: filePattern_ = QStringLiteral("/*.doc"); break;
+    case 0:
+      filePattern_ = QStringLiteral("/*.*");
+      break;
+    case 1:
+      filePattern_ = QStringLiteral("/*.txt");
+      break;
+    case 2:
+      filePattern_ = QStringLiteral("/*.htm");
+      break;
+    case 3:
+      filePattern_ = QStringLiteral("/*.doc");
+      break;
     case 4: {
       CustomTypeDialog dialog(window());
       if (ui_.RunDialog(dialog) == QDialog::Accepted) filePattern_ = CustomTypePattern(dialog.Type());
       break;
     }
-    default: break;
+    default:
+      break;
   }
   RefreshFiles();
 }
@@ -154,8 +164,9 @@ void FilePane::Add() {
       const std::string text = send::SendList::FileEntryText(name.toStdString(), folder);
       // An entry that this one begins (the same name from a folder below)
       // keeps it out, as the list box's prefix search finds it.
-      const bool present = std::any_of(sendList_.Items().begin(), sendList_.Items().end(),
-                                       [&](const send::SendEntryItem& item) { return StartsWithNoCase(item.text, text); });
+      const bool present =
+          std::any_of(sendList_.Items().begin(), sendList_.Items().end(),
+                      [&](const send::SendEntryItem& item) { return StartsWithNoCase(item.text, text); });
       if (!present) sendList_.AddFile(JoinPath(folder, name.toStdString()));
     }
   }

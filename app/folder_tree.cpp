@@ -44,15 +44,14 @@ QFileIconProvider& Icons() {
 
 bool IsPseudoFileSystem(const QByteArray& type, const QString& rootPath) {
   static const QSet<QByteArray> kPseudo = {
-      "proc",      "sysfs",    "devtmpfs",  "devpts",  "tmpfs",      "ramfs",       "cgroup",   "cgroup2",
-      "securityfs", "pstore",  "efivarfs",  "bpf",     "debugfs",    "tracefs",     "configfs", "fusectl",
-      "mqueue",    "hugetlbfs", "autofs",   "binfmt_misc", "rpc_pipefs", "nsfs",    "selinuxfs", "squashfs",
-      "overlay",   "nfsd",     "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs"};
+      "proc",       "sysfs",     "devtmpfs",        "devpts",      "tmpfs",      "ramfs",   "cgroup",    "cgroup2",
+      "securityfs", "pstore",    "efivarfs",        "bpf",         "debugfs",    "tracefs", "configfs",  "fusectl",
+      "mqueue",     "hugetlbfs", "autofs",          "binfmt_misc", "rpc_pipefs", "nsfs",    "selinuxfs", "squashfs",
+      "overlay",    "nfsd",      "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs"};
   if (kPseudo.contains(type)) return true;
   // Kernel and run-time trees; removable media mounted below /run/media stay.
   for (const char* below : {"/proc", "/sys", "/dev", "/snap"})
-    if (rootPath == QLatin1String(below) || rootPath.startsWith(QLatin1String(below) + QLatin1Char('/')))
-      return true;
+    if (rootPath == QLatin1String(below) || rootPath.startsWith(QLatin1String(below) + QLatin1Char('/'))) return true;
   if ((rootPath == QLatin1String("/run") || rootPath.startsWith(QLatin1String("/run/"))) &&
       !rootPath.startsWith(QLatin1String("/run/media/")))
     return true;
@@ -95,8 +94,7 @@ FolderTree::NodeKind FolderTree::Kind(const QTreeWidgetItem* item) {
   return item == nullptr ? kPlaceholder : static_cast<NodeKind>(item->data(0, kKindRole).toInt());
 }
 
-QTreeWidgetItem* FolderTree::AddNode(QTreeWidgetItem* parent, NodeKind kind, const QString& text,
-                                     const QString& path) {
+QTreeWidgetItem* FolderTree::AddNode(QTreeWidgetItem* parent, NodeKind kind, const QString& text, const QString& path) {
   auto* item = new QTreeWidgetItem;
   item->setText(0, text);
   item->setData(0, kKindRole, static_cast<int>(kind));
@@ -122,8 +120,7 @@ void FolderTree::Fill() {
   ++quiet_;
   setCurrentItem(nullptr);
   clear();
-  desktop_ = desktopLocator ? desktopLocator()
-                            : QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  desktop_ = desktopLocator ? desktopLocator() : QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
   if (desktop_.isEmpty() || !QFileInfo(desktop_).isDir()) desktop_ = QDir::homePath();
   while (desktop_.size() > 1 && desktop_.endsWith(QLatin1Char('/'))) desktop_.chop(1);
   --quiet_;
@@ -210,14 +207,18 @@ QString FolderTree::FullPath(const QTreeWidgetItem* item) const {
 
 QIcon FolderTree::NormalIcon(const QTreeWidgetItem* item) const {
   switch (Kind(item)) {
-    case kComputer: return Icons().icon(QAbstractFileIconProvider::Computer);
-    case kDesktop: return Icons().icon(QAbstractFileIconProvider::Desktop);
-    case kDrive: return Icons().icon(QAbstractFileIconProvider::Drive);
+    case kComputer:
+      return Icons().icon(QAbstractFileIconProvider::Computer);
+    case kDesktop:
+      return Icons().icon(QAbstractFileIconProvider::Desktop);
+    case kDrive:
+      return Icons().icon(QAbstractFileIconProvider::Drive);
     case kFolder: {
       const QIcon icon = Icons().icon(QFileInfo(FullPath(item)));
       return icon.isNull() ? Icons().icon(QAbstractFileIconProvider::Folder) : icon;
     }
-    case kPlaceholder: break;
+    case kPlaceholder:
+      break;
   }
   return QIcon();
 }

@@ -43,9 +43,8 @@ class CMyFileDialog::Busy {
 
 CMyFileDialog::CMyFileDialog(const Environment& env, Link& link, QtUserInterface& ui, bool browserAvailable,
                              QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       env_(env),
       link_(link),
       ui_(ui),

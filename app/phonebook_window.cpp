@@ -178,7 +178,7 @@ void PhonebookWindow::OnEdit() {
   if (start) {
     record_->SetFields(RecordToUtf8(start->record));
     record_->Prepare(EditMode::Edit, start->previousName, files_.store);
-      if (ui_.RunDialog(*record_) == QDialog::Accepted) AfterEdit(model_, start->previousName, record_->Outcome());
+    if (ui_.RunDialog(*record_) == QDialog::Accepted) AfterEdit(model_, start->previousName, record_->Outcome());
   }
   // Also when the edit did not start: a name the store no longer holds has
   // left the model.

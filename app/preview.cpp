@@ -33,8 +33,8 @@ bool RefusedForKeepFormat(const std::string& lowerName) {
   return false;
 }
 
-QRadioButton* Radio(QDialog* dialog, QButtonGroup* group, const DialogUnits& du, int id, std::string_view text,
-                    int x, int y, int width) {
+QRadioButton* Radio(QDialog* dialog, QButtonGroup* group, const DialogUnits& du, int id, std::string_view text, int x,
+                    int y, int width) {
   auto* radio = Place(new QRadioButton(Text(text), dialog), du, id, x, y, width, 12);
   group->addButton(radio, id);
   return radio;
@@ -131,7 +131,8 @@ void StartViewer(CMyFileDialog& dialog) {
   process.setProgram(launch.program);
   process.setWorkingDirectory(launch.workingDirectory);
   process.setProcessEnvironment(launch.environment);
-  if (!process.startDetached()) dialog.ui().Diagnostic("quirel-viewer could not be started: " + launch.program.toStdString());
+  if (!process.startDetached())
+    dialog.ui().Diagnostic("quirel-viewer could not be started: " + launch.program.toStdString());
 }
 
 void PreviewFromWindow(CMyFileDialog& dialog) {

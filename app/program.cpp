@@ -121,8 +121,7 @@ bool Program::Start(std::string& error) {
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/quirel/quirel.png")));
 
   browserAvailable_ = BrowserAvailableFromEnvironment();
-  if (!browserAvailable_)
-    ui_.ShowMessage(msg::kNoBrowserPreview, msg::kCaptionFramework, Icon::Warning);
+  if (!browserAvailable_) ui_.ShowMessage(msg::kNoBrowserPreview, msg::kCaptionFramework, Icon::Warning);
   if (!browserAvailable_) ui_.ShowMessage(msg::kNoBrowserHelp, msg::kCaptionFramework, Icon::Warning);
   InstallHelpPage(env_);
 

@@ -68,8 +68,8 @@ class ProgressDialog final : public QDialog, public ProgressWindow {
   bool placed_ = false;
   BarModel file_;
   BarModel overall_;
-  QLabel* label_ = nullptr;            // the file in work (none in the phonebook window)
-  QProgressBar* fileBar_ = nullptr;   // none in the phonebook window
+  QLabel* label_ = nullptr;          // the file in work (none in the phonebook window)
+  QProgressBar* fileBar_ = nullptr;  // none in the phonebook window
   QProgressBar* overallBar_ = nullptr;
   QPushButton* interruptButton_ = nullptr;
 };

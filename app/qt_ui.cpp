@@ -22,11 +22,16 @@ constexpr qint64 kPumpIntervalMs = 15;
 
 QMessageBox::Icon BoxIcon(Icon icon) {
   switch (icon) {
-    case Icon::Error: return QMessageBox::Critical;
-    case Icon::Information: return QMessageBox::Information;
-    case Icon::Warning: return QMessageBox::Warning;
-    case Icon::Question: return QMessageBox::Question;
-    case Icon::None: break;
+    case Icon::Error:
+      return QMessageBox::Critical;
+    case Icon::Information:
+      return QMessageBox::Information;
+    case Icon::Warning:
+      return QMessageBox::Warning;
+    case Icon::Question:
+      return QMessageBox::Question;
+    case Icon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }

@@ -43,7 +43,7 @@ RecordDialog::RecordDialog(QtUserInterface& ui, QWidget* parent) : QDialog(paren
   setModal(true);
   const DialogUnits du(font());
 
-  auto group = [&](std::string_view title, const Row (&rows)[5], int x) {
+  auto group = [&](std::string_view title, const Row(&rows)[5], int x) {
     Place(new QGroupBox(Text(title), this), du, kNoId, x, 4, 118, 98);
     int y = 16;
     for (const Row& row : rows) {

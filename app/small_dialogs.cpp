@@ -15,8 +15,7 @@
 namespace quirel::app {
 namespace {
 
-QPushButton* Button(QDialog* dialog, const DialogUnits& du, int id, std::string_view text, int x, int y, int w,
-                    int h) {
+QPushButton* Button(QDialog* dialog, const DialogUnits& du, int id, std::string_view text, int x, int y, int w, int h) {
   auto* button = Place(new QPushButton(Text(text), dialog), du, id, x, y, w, h);
   button->setAutoDefault(false);
   return button;
@@ -24,8 +23,7 @@ QPushButton* Button(QDialog* dialog, const DialogUnits& du, int id, std::string_
 
 // The buttons every dialog here ends with: id 1 starts (the default
 // button), id 2 cancels.
-void OkCancel(QDialog* dialog, const DialogUnits& du, std::string_view okText, int y, int okX, int cancelX,
-              int width) {
+void OkCancel(QDialog* dialog, const DialogUnits& du, std::string_view okText, int y, int okX, int cancelX, int width) {
   QPushButton* ok = Button(dialog, du, 1, okText, okX, y, width, 16);
   ok->setDefault(true);
   QPushButton* cancel = Button(dialog, du, 2, msg::kCancel, cancelX, y, width, 16);

@@ -44,9 +44,9 @@ void DrawReader(QPainter& p, const QRectF& body) {
 
   p.setPen(QColor(0x4a, 0x44, 0x3a));
   p.setFont(Face("Noto Serif CJK SC", 13, QFont::Normal));
-  const QString lines[] = {QStringLiteral("　卷一　春水"),       QStringLiteral("春江潮水连海平，"),
-                           QStringLiteral("海上明月共潮生。"),   QStringLiteral("滟滟随波千万里，"),
-                           QStringLiteral("何处春江无月明！"),   QStringLiteral("江流宛转绕芳甸，"),
+  const QString lines[] = {QStringLiteral("　卷一　春水"),     QStringLiteral("春江潮水连海平，"),
+                           QStringLiteral("海上明月共潮生。"), QStringLiteral("滟滟随波千万里，"),
+                           QStringLiteral("何处春江无月明！"), QStringLiteral("江流宛转绕芳甸，"),
                            QStringLiteral("月照花林皆似霰。")};
   qreal y = screen.top() + 22;
   for (const QString& line : lines) {
@@ -56,7 +56,8 @@ void DrawReader(QPainter& p, const QRectF& body) {
   }
   p.setFont(Face("Noto Sans CJK SC", 10, QFont::Normal));
   p.setPen(QColor(0x8a, 0x80, 0x70));
-  p.drawText(QRectF(screen.left(), screen.bottom() - 16, screen.width() - 10, 14), Qt::AlignRight, QStringLiteral("12/368"));
+  p.drawText(QRectF(screen.left(), screen.bottom() - 16, screen.width() - 10, 14), Qt::AlignRight,
+             QStringLiteral("12/368"));
 
   const qreal keysY = screen.bottom() + (body.bottom() - screen.bottom()) / 2;
   p.setPen(QPen(QColor(0x0f, 0x17, 0x20), 1));

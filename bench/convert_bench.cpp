@@ -82,10 +82,14 @@ std::string MakePage(std::size_t size) {
     page += "<p>";
     page.append(body, start, end - start);
     const std::uint32_t kind = random.Next() % 8;
-    if (kind == 0) page += "<a href=\"http://example.com/page.html\">link</a>";
-    else if (kind == 1) page += "&nbsp;&amp;";
-    else if (kind == 2) page += "<!-- note -->";
-    else if (kind == 3) page += "<br>";
+    if (kind == 0)
+      page += "<a href=\"http://example.com/page.html\">link</a>";
+    else if (kind == 1)
+      page += "&nbsp;&amp;";
+    else if (kind == 2)
+      page += "<!-- note -->";
+    else if (kind == 3)
+      page += "<br>";
     page += "</p>\r\n";
     start = end + 2;
   }

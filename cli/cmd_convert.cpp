@@ -32,9 +32,12 @@ int RunConvert(Context& context) {
       files.push_back(word);
       continue;
     }
-    if (font == "large") rowWidth = 16;
-    else if (font == "small") rowWidth = 20;
-    else return context.Usage("--font needs large or small, not '" + font + "'");
+    if (font == "large")
+      rowWidth = 16;
+    else if (font == "small")
+      rowWidth = 20;
+    else
+      return context.Usage("--font needs large or small, not '" + font + "'");
   }
   if (files.size() != 2) return context.Usage("needs INPUT and OUTPUT");
   const std::string& input = files[0];

@@ -47,10 +47,13 @@ class DuplicateAnswer final : public UserInterface {
 
 int ExitCode(PhonebookResult result) {
   switch (result) {
-    case PhonebookResult::Done: return kExitDone;
+    case PhonebookResult::Done:
+      return kExitDone;
     case PhonebookResult::Interrupted:
-    case PhonebookResult::Cancelled: return kExitInterrupted;
-    default: return kExitFailed;
+    case PhonebookResult::Cancelled:
+      return kExitInterrupted;
+    default:
+      return kExitFailed;
   }
 }
 
@@ -200,13 +203,20 @@ int RunPhonebook(Context& context) {
   if (context.args.empty()) return context.Usage("needs a subcommand");
   const std::string& what = context.args[0];
   int (*run)(Context&, Book&) = nullptr;
-  if (what == "list") run = RunList;
-  else if (what == "show") run = RunShow;
-  else if (what == "add") run = RunAdd;
-  else if (what == "edit") run = RunEdit;
-  else if (what == "delete") run = RunDelete;
-  else if (what == "send" || what == "receive" || what == "clear-reader") run = RunExchange;
-  else return context.Usage("unknown subcommand: " + what);
+  if (what == "list")
+    run = RunList;
+  else if (what == "show")
+    run = RunShow;
+  else if (what == "add")
+    run = RunAdd;
+  else if (what == "edit")
+    run = RunEdit;
+  else if (what == "delete")
+    run = RunDelete;
+  else if (what == "send" || what == "receive" || what == "clear-reader")
+    run = RunExchange;
+  else
+    return context.Usage("unknown subcommand: " + what);
   Book book;
   if (!OpenBook(context, book)) return kExitFailed;
   return run(context, book);

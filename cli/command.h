@@ -64,5 +64,6 @@ struct Registrar {
 #define QUIREL_CLI_CONCAT2(a, b) a##b
 #define QUIREL_CLI_CONCAT(a, b) QUIREL_CLI_CONCAT2(a, b)
 // QUIREL_CLI_COMMAND({"name", "summary", "help", &Run});
-#define QUIREL_CLI_COMMAND(...) \
-  static const ::quirel::cli::Registrar QUIREL_CLI_CONCAT(quirelCliRegistrar, __LINE__)(::quirel::cli::Command __VA_ARGS__)
+#define QUIREL_CLI_COMMAND(...)                                               \
+  static const ::quirel::cli::Registrar QUIREL_CLI_CONCAT(quirelCliRegistrar, \
+                                                          __LINE__)(::quirel::cli::Command __VA_ARGS__)

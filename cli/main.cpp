@@ -83,8 +83,7 @@ std::string ProgramDir(const char* argv0) {
 
 class MainContext final : public Context {
  public:
-  MainContext(std::string commandName, std::string portSpec, std::string home, std::string systemDir,
-              TerminalUi& ui)
+  MainContext(std::string commandName, std::string portSpec, std::string home, std::string systemDir, TerminalUi& ui)
       : commandName_(std::move(commandName)),
         portSpec_(std::move(portSpec)),
         home_(std::move(home)),
@@ -156,8 +155,10 @@ int Main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
     if (optionsEnded) {
-      if (commandName.empty()) commandName = word;
-      else args.push_back(word);
+      if (commandName.empty())
+        commandName = word;
+      else
+        args.push_back(word);
       continue;
     }
     if (word == "--") {
@@ -179,9 +180,8 @@ int Main(int argc, char** argv) {
       return 0;
     };
     int taken = 0;
-    for (auto [name, target] : {std::pair<const char*, std::string*>{"--port", &portSpec},
-                                {"--home", &home},
-                                {"--system-dir", &systemDir}}) {
+    for (auto [name, target] :
+         {std::pair<const char*, std::string*>{"--port", &portSpec}, {"--home", &home}, {"--system-dir", &systemDir}}) {
       taken = value(name, *target);
       if (taken < 0) return UsageError(std::string(name) + " needs a value");
       if (taken > 0) {
@@ -190,9 +190,12 @@ int Main(int argc, char** argv) {
       }
     }
     if (taken > 0) continue;
-    if (word == "--yes") yes = true;
-    else if (word == "--no") no = true;
-    else if (word == "--help" || word == "-h") help = true;
+    if (word == "--yes")
+      yes = true;
+    else if (word == "--no")
+      no = true;
+    else if (word == "--help" || word == "-h")
+      help = true;
     else if (commandName.empty()) {
       if (word.size() > 1 && word[0] == '-') return UsageError("unknown option " + word);
       commandName = word;
@@ -210,8 +213,8 @@ int Main(int argc, char** argv) {
     return UsageError("no command given");
   }
   const auto& commands = Registry();
-  const auto found = std::find_if(commands.begin(), commands.end(),
-                                  [&](const Command& c) { return commandName == c.name; });
+  const auto found =
+      std::find_if(commands.begin(), commands.end(), [&](const Command& c) { return commandName == c.name; });
   if (found == commands.end()) return UsageError("unknown command '" + commandName + "'");
   if (help) {
     PrintCommandHelp(std::cout, *found);

@@ -29,10 +29,14 @@ void OnInterrupt(int) {
 
 std::string_view Title(ProgressKind kind) {
   switch (kind) {
-    case ProgressKind::Send: return msg::kSendProgressTitle;
-    case ProgressKind::Clear: return msg::kClearProgressTitle;
-    case ProgressKind::Receive: return msg::kReceiveDialogTitle;
-    case ProgressKind::Phonebook: return msg::kExchangeTitle;
+    case ProgressKind::Send:
+      return msg::kSendProgressTitle;
+    case ProgressKind::Clear:
+      return msg::kClearProgressTitle;
+    case ProgressKind::Receive:
+      return msg::kReceiveDialogTitle;
+    case ProgressKind::Phonebook:
+      return msg::kExchangeTitle;
   }
   return {};
 }
@@ -120,15 +124,13 @@ std::string TerminalProgress::Line() const {
   if (!label_.empty()) line += " " + Tail(label_, 40);
   line += " [" + std::string(static_cast<std::size_t>(filled), '#') +
           std::string(static_cast<std::size_t>(kWidth - filled), '.') + "] " + std::to_string(total) + "%";
-  if (kind_ != ProgressKind::Phonebook)
-    line += " (" + std::to_string(Percent(file.low, file.high, file.pos)) + "%)";
+  if (kind_ != ProgressKind::Phonebook) line += " (" + std::to_string(Percent(file.low, file.high, file.pos)) + "%)";
   return line;
 }
 
 // ---------------------------------------------------------------- interface
 
-TerminalUi::TerminalUi(std::istream& in, std::ostream& out, std::ostream& err, bool inIsTerminal,
-                       bool errIsTerminal)
+TerminalUi::TerminalUi(std::istream& in, std::ostream& out, std::ostream& err, bool inIsTerminal, bool errIsTerminal)
     : in_(in), out_(out), err_(err), inIsTerminal_(inIsTerminal), errIsTerminal_(errIsTerminal) {}
 
 TerminalUi::~TerminalUi() {

@@ -18,7 +18,7 @@ Environment Environment::Resolve(const std::string& home, const std::string& sys
   }
   Environment e;
   e.home = !home.empty() ? home : !env("QUIREL_HOME").empty() ? env("QUIREL_HOME") : dataHome + "/quirel";
-  e.systemDir = !systemDir.empty()                   ? systemDir
+  e.systemDir = !systemDir.empty()                  ? systemDir
                 : !env("QUIREL_SYSTEM_DIR").empty() ? env("QUIREL_SYSTEM_DIR")
                                                     : dataHome + "/quirel/system";
   std::error_code ec;

@@ -98,8 +98,7 @@ bool WriteIniValue(const std::string& path, const std::string& section, const st
     insertAt = lines.size();
   }
   // Keep the new key next to the section's other keys, before blank lines.
-  while (insertAt > 0 && Trim(lines[insertAt - 1]).empty() && !IsSection(lines[insertAt - 1], nullptr))
-    --insertAt;
+  while (insertAt > 0 && Trim(lines[insertAt - 1]).empty() && !IsSection(lines[insertAt - 1], nullptr)) --insertAt;
   lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), key + "=" + value);
 write:
   std::ostringstream out;

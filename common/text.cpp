@@ -25,9 +25,8 @@ std::u16string ToUtf16(std::string_view utf8) {
   UErrorCode status = U_ZERO_ERROR;
   ConverterPtr conv = OpenConverter("UTF-8");
   std::u16string out(utf8.size() + 1, u'\0');
-  const int32_t n = ucnv_toUChars(conv.get(), reinterpret_cast<UChar*>(out.data()),
-                                  static_cast<int32_t>(out.size()), utf8.data(),
-                                  static_cast<int32_t>(utf8.size()), &status);
+  const int32_t n = ucnv_toUChars(conv.get(), reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
+                                  utf8.data(), static_cast<int32_t>(utf8.size()), &status);
   out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(n) : 0);
   return out;
 }
@@ -44,8 +43,7 @@ bool FromUtf16ToGbk(const std::u16string& text, std::string& out, std::string_vi
   char buffer[8];
   for (std::size_t i = 0; i < text.size();) {
     std::size_t len = 1;
-    if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF)
+    if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
       len = 2;
     if (len == 1 && text[i] < 0x80) {
       out.push_back(static_cast<char>(text[i]));
@@ -54,8 +52,7 @@ bool FromUtf16ToGbk(const std::u16string& text, std::string& out, std::string_vi
     }
     status = U_ZERO_ERROR;
     ucnv_reset(gbk.get());
-    const int32_t n = ucnv_fromUChars(gbk.get(), buffer, sizeof buffer,
-                                      reinterpret_cast<const UChar*>(text.data() + i),
+    const int32_t n = ucnv_fromUChars(gbk.get(), buffer, sizeof buffer, reinterpret_cast<const UChar*>(text.data() + i),
                                       static_cast<int32_t>(len), &status);
     if (U_FAILURE(status) || n <= 0) {
       ok = false;
@@ -70,9 +67,7 @@ bool FromUtf16ToGbk(const std::u16string& text, std::string& out, std::string_vi
 
 }  // namespace
 
-bool Utf8ToGbk(std::string_view utf8, std::string& gbk) {
-  return FromUtf16ToGbk(ToUtf16(utf8), gbk, nullptr);
-}
+bool Utf8ToGbk(std::string_view utf8, std::string& gbk) { return FromUtf16ToGbk(ToUtf16(utf8), gbk, nullptr); }
 
 std::string Utf8ToGbkLossy(std::string_view utf8, std::string_view replacement) {
   std::string out;
@@ -86,17 +81,16 @@ std::string GbkToUtf8(std::string_view gbk) {
   UErrorCode status = U_ZERO_ERROR;
   ConverterPtr conv = OpenConverter("GBK");
   std::u16string wide(gbk.size() + 1, u'\0');
-  const int32_t n = ucnv_toUChars(conv.get(), reinterpret_cast<UChar*>(wide.data()),
-                                  static_cast<int32_t>(wide.size()), gbk.data(),
-                                  static_cast<int32_t>(gbk.size()), &status);
+  const int32_t n = ucnv_toUChars(conv.get(), reinterpret_cast<UChar*>(wide.data()), static_cast<int32_t>(wide.size()),
+                                  gbk.data(), static_cast<int32_t>(gbk.size()), &status);
   if (U_FAILURE(status)) return {};
   wide.resize(static_cast<std::size_t>(n));
   ConverterPtr utf8 = OpenConverter("UTF-8");
   std::string out(wide.size() * 3 + 1, '\0');
   status = U_ZERO_ERROR;
-  const int32_t m = ucnv_fromUChars(utf8.get(), out.data(), static_cast<int32_t>(out.size()),
-                                    reinterpret_cast<const UChar*>(wide.data()),
-                                    static_cast<int32_t>(wide.size()), &status);
+  const int32_t m =
+      ucnv_fromUChars(utf8.get(), out.data(), static_cast<int32_t>(out.size()),
+                      reinterpret_cast<const UChar*>(wide.data()), static_cast<int32_t>(wide.size()), &status);
   out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(m) : 0);
   return out;
 }

@@ -44,7 +44,7 @@ enum class Window { Main, Phonebook };
 
 struct ReceiveOptions {
   unsigned char mode = 0xB3;  // 0xB3 cursor item, 0xB1 everything
-  std::string target;          // absolute folder path (UTF-8)
+  std::string target;         // absolute folder path (UTF-8)
 };
 
 class UserInterface {

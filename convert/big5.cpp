@@ -197,12 +197,13 @@ int LooksLikeBig5(const std::string& path) {
       ++i;
       continue;
     }
-    if (buffer[i + 1] <= 0x7E) ++lowTrail;
-    else ++highTrail;
+    if (buffer[i + 1] <= 0x7E)
+      ++lowTrail;
+    else
+      ++highTrail;
     i += 2;
   }
-  if (lowTrail > 0 && highTrail > 0 &&
-      static_cast<float>(lowTrail) / static_cast<float>(lowTrail + highTrail) < 0.35f)
+  if (lowTrail > 0 && highTrail > 0 && static_cast<float>(lowTrail) / static_cast<float>(lowTrail + highTrail) < 0.35f)
     return 0;
   return lowTrail > 0 ? 1 : 0;
 }

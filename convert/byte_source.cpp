@@ -118,8 +118,10 @@ bool Utf8ToGbkSource::Fill() {
     int len = DecodeUtf8(raw_.data() + i, n - i, cp);
     if (len == 0 && !innerEnded_) break;  // completed by the next block
     std::uint16_t gbk = kFullWidthBlank;
-    if (len > 0) gbk = GbkOf(cp);
-    else len = 1;  // a malformed byte stands for itself
+    if (len > 0)
+      gbk = GbkOf(cp);
+    else
+      len = 1;  // a malformed byte stands for itself
     buffer_[out++] = static_cast<std::uint8_t>(gbk >> 8);
     buffer_[out++] = static_cast<std::uint8_t>(gbk & 0xFF);
     i += static_cast<std::size_t>(len);

@@ -30,10 +30,10 @@ enum FileKind : int { kOther = -1, kText = 0, kWebPage = 1, kWordDocument = 2, k
 FileKind ClassifyName(const std::string& lowerName);
 
 int TextToEbook(Context& ctx, const std::string& path);      // 0 done, 1 failed
-int LooksLikeBig5(const std::string& path);                   // 1, 0, -1
-int CheckTextCode(Context& ctx);                              // 0 GB, 2 recoded, 1 failed
-int StripHtml(Context& ctx, const std::string& path);         // 1 written, 0 failed
-int HtmlTextToEbook(Context& ctx, const std::string& path);   // 0 done, 1 failed
+int LooksLikeBig5(const std::string& path);                  // 1, 0, -1
+int CheckTextCode(Context& ctx);                             // 0 GB, 2 recoded, 1 failed
+int StripHtml(Context& ctx, const std::string& path);        // 1 written, 0 failed
+int HtmlTextToEbook(Context& ctx, const std::string& path);  // 0 done, 1 failed
 
 // The document's path with the extension of its name replaced by ".txt".
 std::string TextPathFor(const std::string& documentPath);

@@ -37,7 +37,6 @@ std::array<std::uint16_t, 0x10000> BuildGbkTable() {
 
 }  // namespace
 
-
 std::uint16_t GbkOf(std::uint32_t codePoint) {
   static const std::array<std::uint16_t, 0x10000> table = BuildGbkTable();
   return codePoint < 0x10000 ? table[codePoint] : kFullWidthBlank;
@@ -46,8 +45,10 @@ std::uint16_t GbkOf(std::uint32_t codePoint) {
 void Utf8Scan::Feed(const std::uint8_t* p, std::size_t n) {
   static constexpr std::uint8_t kBom[3] = {0xEF, 0xBB, 0xBF};
   for (std::size_t k = 0; k < n && seen_ < 3; ++k, ++seen_) {
-    if (p[k] != kBom[seen_]) seen_ = 3;
-    else if (seen_ == 2) bom_ = true;
+    if (p[k] != kBom[seen_])
+      seen_ = 3;
+    else if (seen_ == 2)
+      bom_ = true;
   }
   if (!valid_) return;
   std::size_t i = 0;

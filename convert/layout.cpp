@@ -39,9 +39,9 @@ void Layout(ByteSource& in, const int width, RowSink& sink) {
     return *p++;
   };
 
-  int c = 0;      // the current byte; kept from one pass to the next
-  int col = 0;    // next free column
-  int lead = 0;   // 1: a lead byte waits in the row for its trail
+  int c = 0;     // the current byte; kept from one pass to the next
+  int col = 0;   // next free column
+  int lead = 0;  // 1: a lead byte waits in the row for its trail
   int crSeen = 0;
   int blankLine = 1;
   long long indent = 0;
@@ -260,8 +260,10 @@ void Layout(ByteSource& in, const int width, RowSink& sink) {
       const int previous = c;
       c = b;
       if (previous == 0xA9) {
-        if (b == 0x84) c = 0xFC;
-        else if (b == 0x64) c = 0xFD;
+        if (b == 0x84)
+          c = 0xFC;
+        else if (b == 0x64)
+          c = 0xFD;
       } else if ((previous == 0xC3 && b == 0x8E) || (previous == 0xDF && b == 0x4D) ||
                  (previous == 0xDE && b == 0x92)) {
         c = previous == 0xC3 ? 0xFE : previous == 0xDF ? 0xFA : 0xFB;
@@ -389,8 +391,10 @@ void Layout(ByteSource& in, const int width, RowSink& sink) {
       row[col] = static_cast<std::uint8_t>(c);
       if (++col == width) {
         pending = get();
-        if (pending < 0x41 || pending > 0x7A) emit();
-        else wrapWord();
+        if (pending < 0x41 || pending > 0x7A)
+          emit();
+        else
+          wrapWord();
       }
     }
   }

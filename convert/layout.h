@@ -14,7 +14,6 @@
 
 namespace quirel::convert {
 
-
 // Where the rows go: a file (written a block at a time) or a string.
 class RowSink {
  public:

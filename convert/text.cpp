@@ -38,8 +38,7 @@ FileKind ClassifyName(const std::string& lowerName) {
   FileKind kind = kOther;
   if (Contains(lowerName, ".txt")) kind = kText;
   if (Contains(lowerName, ".htm")) kind = kWebPage;  // ".html" contains ".htm"
-  if (Contains(lowerName, ".doc") || Contains(lowerName, ".rtf") || Contains(lowerName, ".odt"))
-    kind = kWordDocument;
+  if (Contains(lowerName, ".doc") || Contains(lowerName, ".rtf") || Contains(lowerName, ".odt")) kind = kWordDocument;
   if (Contains(lowerName, ".ebk")) kind = kEbook;
   return kind;
 }

@@ -30,8 +30,8 @@ std::string FileUrl(const fs::path& path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string url = "file://";
   for (const unsigned char ch : path.string()) {
-    const bool plain = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-                       ch == '/' || ch == '-' || ch == '_' || ch == '.' || ch == '~';
+    const bool plain = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '/' ||
+                       ch == '-' || ch == '_' || ch == '.' || ch == '~';
     if (plain) {
       url.push_back(static_cast<char>(ch));
     } else {
@@ -58,9 +58,9 @@ bool ExportText(const std::string& office, const std::string& systemDir, const s
     return false;
   }
   const fs::path document = fs::absolute(documentPath, ec);
-  const int status = RunProgram({office, "--headless", "--norestore", "--nolockcheck",
-                                 "-env:UserInstallation=" + FileUrl(profile), "--convert-to", kTextFilter,
-                                 "--outdir", outDir.string(), document.string()});
+  const int status =
+      RunProgram({office, "--headless", "--norestore", "--nolockcheck", "-env:UserInstallation=" + FileUrl(profile),
+                  "--convert-to", kTextFilter, "--outdir", outDir.string(), document.string()});
   started = status >= 0;
 
   // The export is named after the document; take whatever text file it left.

@@ -273,9 +273,7 @@ bool DirectPort::Granted(std::uint16_t address) const {
                      [&](std::uint16_t base) { return address >= base && address <= base + 2; });
 }
 
-std::uint8_t DirectPort::ReadPortByte(std::uint16_t address) {
-  return Granted(address) ? sys_.Inb(address) : 0xFF;
-}
+std::uint8_t DirectPort::ReadPortByte(std::uint16_t address) { return Granted(address) ? sys_.Inb(address) : 0xFF; }
 
 void DirectPort::WritePortByte(std::uint16_t address, std::uint8_t value) {
   if (Granted(address)) sys_.Outb(value, address);
@@ -431,7 +429,8 @@ bool ValidHardwareSpec(const std::string& spec, std::string& error) {
     return false;
   }
   if (spec.rfind("bridge:", 0) == 0) return BridgePort::ValidTarget(spec.substr(7), error);
-  error = "unknown port: " + spec + " (auto, ppdev[:DEVICE], direct, virtual[:DIR][,OPTION...], bridge:unix:PATH, bridge:tcp:HOST:PORT)";
+  error = "unknown port: " + spec +
+          " (auto, ppdev[:DEVICE], direct, virtual[:DIR][,OPTION...], bridge:unix:PATH, bridge:tcp:HOST:PORT)";
   return false;
 }
 

@@ -59,10 +59,8 @@ int ClearDevice(Link& link, const Environment& env, int mode) {
     if (result == kDone) ui.ShowMessage(msg::kQuickClearDone, msg::kCaption, Icon::Information);
   } else {
     result = SendClearCommand(link, 1);
-    if (result == kDone)
-      result = DownloadFontFile(link, env, kFontFileJ, std::string(msg::kFont1Label), 0xFC);
-    if (result == kDone)
-      result = DownloadFontFile(link, env, kFontFileF, std::string(msg::kFont2Label), 0xFB);
+    if (result == kDone) result = DownloadFontFile(link, env, kFontFileJ, std::string(msg::kFont1Label), 0xFC);
+    if (result == kDone) result = DownloadFontFile(link, env, kFontFileF, std::string(msg::kFont2Label), 0xFB);
     if (result == kDone) result = SendDownloadEnd(link);
     if (result == kDone) {
       // The fonts are in: the clear itself is complete whatever becomes of

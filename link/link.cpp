@@ -7,9 +7,7 @@
 
 namespace quirel {
 
-void SystemClock::Sleep(unsigned milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void SystemClock::Sleep(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 PortAddresses DetectPorts(Port& port, UserInterface& ui) {
   static constexpr std::uint16_t kBases[] = {0x378, 0x278, 0x3BC};
@@ -111,10 +109,8 @@ void Link::ResetPortLines() {
   Write(ports.data, 0);
 }
 
-int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowConfirmations,
-                std::uint8_t& byte) {
-  if (!WaitHandshakeAt(port, clock, ports, true, Confirm::Cumulative, std::uint8_t{0}, nullptr, 3))
-    return 1;
+int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowConfirmations, std::uint8_t& byte) {
+  if (!WaitHandshakeAt(port, clock, ports, true, Confirm::Cumulative, std::uint8_t{0}, nullptr, 3)) return 1;
   std::uint8_t step = 0xF0;
   auto sample = [&] {
     byte = static_cast<std::uint8_t>(byte >> 1);
@@ -123,8 +119,7 @@ int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowCon
   for (int round = 0; round < 4; ++round) {
     std::uint8_t value = static_cast<std::uint8_t>(~step);
     port.WritePortByte(ports.data, value);
-    if (!WaitHandshakeAt(port, clock, ports, false, Confirm::Cumulative, value, nullptr, lowConfirmations))
-      return 2;
+    if (!WaitHandshakeAt(port, clock, ports, false, Confirm::Cumulative, value, nullptr, lowConfirmations)) return 2;
     sample();
     ++step;
     value = static_cast<std::uint8_t>(~step);
@@ -138,8 +133,7 @@ int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowCon
 
 int Link::ReceiveByte() {
   ui_.PumpMessage();
-  if (ProgressWindow* window = ui_.Progress(ProgressKind::Receive);
-      window != nullptr && window->InterruptRequested()) {
+  if (ProgressWindow* window = ui_.Progress(ProgressKind::Receive); window != nullptr && window->InterruptRequested()) {
     window->Hide();
     window->ClearInterrupt();
     ui_.EnableWindow(Window::Main, true);

@@ -28,8 +28,7 @@ bool WaitHandshakeAt(Port& port, Clock& clock, const PortAddresses& ports, bool 
 // given number of confirmations for the waits for 0 of each round. Returns 0
 // on success; otherwise which wait failed: 1 the first wait for 1, 2 a wait
 // for 0, 3 a wait for 1 inside a round.
-int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowConfirmations,
-                std::uint8_t& byte);
+int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowConfirmations, std::uint8_t& byte);
 
 // The process-wide link state: port addresses, the lost-link flag and the last
 // received byte, with the operations on them. One per program run.
@@ -41,8 +40,8 @@ class Link {
   Clock& clock() { return clock_; }
   UserInterface& ui() { return ui_; }
 
-  PortAddresses ports;   // DataPort, StatusPort, ControlPort
-  int linkLost = 0;      // LinkLost
+  PortAddresses ports;            // DataPort, StatusPort, ControlPort
+  int linkLost = 0;               // LinkLost
   std::uint8_t receivedByte = 0;  // ReceivedByte
 
   void DetectParallelPort() { ports = DetectPorts(port_, ui_); }
@@ -50,8 +49,7 @@ class Link {
 
   // Waits for status bit 5 to reach level. With the presence check a miss
   // that finds bit 6 at 0 fails at once and sets linkLost.
-  bool WaitHandshake(bool level, Confirm mode, std::optional<std::uint8_t> rewrite,
-                     bool presenceCheck) {
+  bool WaitHandshake(bool level, Confirm mode, std::optional<std::uint8_t> rewrite, bool presenceCheck) {
     return WaitHandshakeAt(port_, clock_, ports, level, mode, rewrite, presenceCheck ? &linkLost : nullptr, 3);
   }
   int SendByte(std::uint8_t b);

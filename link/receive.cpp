@@ -18,7 +18,6 @@ namespace {
 constexpr int kMaxLevels = 6;
 constexpr std::size_t kRecordSize = 17;
 
-
 // Converted, with the characters that would reach into another folder replaced.
 std::string NamePiece(std::string_view gbk) {
   std::string name = GbkToUtf8(RestoreDeviceCodes(gbk));

@@ -215,8 +215,7 @@ bool BuildQueryFile(std::string_view layout, std::string& query) {
   std::vector<Initial> single, twin;
   for (const auto& r : records) {
     if (r.c > 0x20 && r.c < 0x80) {
-      if (std::none_of(single.begin(), single.end(), [&](const Initial& e) { return e.c == r.c; }))
-        single.push_back(r);
+      if (std::none_of(single.begin(), single.end(), [&](const Initial& e) { return e.c == r.c; })) single.push_back(r);
     } else if (r.c > 0x80) {
       if (std::none_of(twin.begin(), twin.end(), [&](const Initial& e) { return e.c == r.c && e.t == r.t; }))
         twin.push_back(r);
@@ -289,9 +288,11 @@ int CheckExchangeCapacity(const PhonebookFiles& files, const std::vector<std::st
 int BuildExchangeFiles(const PhonebookFiles& files, const std::vector<std::string>& entries, UserInterface& ui) {
   ExchangeImage image;
   if (!ComposeFromStore(files, entries, ui, image)) return 0;
-  const std::pair<const std::string*, const std::string*> outputs[] = {
-      {&files.tmp1, &image.records}, {&files.tmp2, &image.layout}, {&files.tmp3, &image.data},
-      {&files.idx, &image.index},    {&files.qry, &image.query}};
+  const std::pair<const std::string*, const std::string*> outputs[] = {{&files.tmp1, &image.records},
+                                                                       {&files.tmp2, &image.layout},
+                                                                       {&files.tmp3, &image.data},
+                                                                       {&files.idx, &image.index},
+                                                                       {&files.qry, &image.query}};
   for (const auto& [path, bytes] : outputs) {
     if (!WriteFileAtomically(*path, *bytes)) {
       ui.ShowMessage(msg::kDiskFull, msg::kCaption, Icon::Error);

@@ -15,9 +15,9 @@
 
 namespace quirel {
 
-inline constexpr std::size_t kExchangeBlock = 8192;    // data block, index and query file
-inline constexpr std::size_t kIndexEntries = 1024;     // 8-byte entries in the index
-inline constexpr std::size_t kQueryHalf = 4096;        // each table of the query file
+inline constexpr std::size_t kExchangeBlock = 8192;  // data block, index and query file
+inline constexpr std::size_t kIndexEntries = 1024;   // 8-byte entries in the index
+inline constexpr std::size_t kQueryHalf = 4096;      // each table of the query file
 
 // The store's records in list order (entries are " " + Name), each through
 // the first 0x1B after its NameKey. An entry without a record in the store is

@@ -6,9 +6,7 @@
 
 namespace quirel {
 
-bool PhonebookLess(std::string_view a, std::string_view b) {
-  return LowerMultibyte(a) < LowerMultibyte(b);
-}
+bool PhonebookLess(std::string_view a, std::string_view b) { return LowerMultibyte(a) < LowerMultibyte(b); }
 
 bool PhonebookStartsWith(std::string_view text, std::string_view prefix) {
   if (prefix.size() > text.size()) return false;

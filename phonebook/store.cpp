@@ -12,10 +12,9 @@ namespace quirel {
 namespace {
 
 constexpr std::string PhonebookRecord::*kFields[PhonebookRecord::kFieldCount] = {
-    &PhonebookRecord::name,    &PhonebookRecord::mobile,      &PhonebookRecord::phone,
-    &PhonebookRecord::pager,   &PhonebookRecord::address,     &PhonebookRecord::companyName,
-    &PhonebookRecord::companyPhone, &PhonebookRecord::fax,    &PhonebookRecord::web,
-    &PhonebookRecord::email,   &PhonebookRecord::note};
+    &PhonebookRecord::name,    &PhonebookRecord::mobile,      &PhonebookRecord::phone,        &PhonebookRecord::pager,
+    &PhonebookRecord::address, &PhonebookRecord::companyName, &PhonebookRecord::companyPhone, &PhonebookRecord::fax,
+    &PhonebookRecord::web,     &PhonebookRecord::email,       &PhonebookRecord::note};
 
 bool IsMarker(unsigned char b) { return b >= 0x10 && b <= 0x1B; }
 
@@ -49,11 +48,16 @@ int StoreDamage(const std::string& bytes) {
 
 std::string_view DamageMessage(int damage) {
   switch (damage) {
-    case 1: return msg::kDamage1;
-    case 201: return msg::kDamage201;
-    case 202: return msg::kDamage202;
-    case 3: return msg::kDamage3;
-    default: return msg::kDamage203;
+    case 1:
+      return msg::kDamage1;
+    case 201:
+      return msg::kDamage201;
+    case 202:
+      return msg::kDamage202;
+    case 3:
+      return msg::kDamage3;
+    default:
+      return msg::kDamage203;
   }
 }
 
@@ -112,7 +116,7 @@ const std::string& PhonebookRecord::Field(int k) const { return this->*kFields[k
 
 PhonebookFiles PhonebookFiles::InDirectory(const std::string& directory) {
   const std::string base = directory + "/tarnviktelcom";
-  return {base + ".tel", base + ".bak", base + ".idx", base + ".qry",
+  return {base + ".tel", base + ".bak",  base + ".idx",  base + ".qry",
           base + ".tmp", base + ".tmp1", base + ".tmp2", base + ".tmp3"};
 }
 

@@ -81,10 +81,10 @@ enum class EditMode { Add, Edit };
 
 // What the record dialog needs after its "存贮" button.
 struct SaveOutcome {
-  bool saved = false;    // the store was written: the dialog ends with OK
-  int saveResult = 2;    // SaveResult: 2, 6 (name already listed) or 7 (No)
-  int focusField = -1;   // the field to correct (0 = Name), -1 none
-  std::string entry;     // " " + Name (GBK), the list's form of the name
+  bool saved = false;   // the store was written: the dialog ends with OK
+  int saveResult = 2;   // SaveResult: 2, 6 (name already listed) or 7 (No)
+  int focusField = -1;  // the field to correct (0 = Name), -1 none
+  std::string entry;    // " " + Name (GBK), the list's form of the name
 };
 
 // Saves a record given in GBK. previousName is used in edit mode.

@@ -52,9 +52,12 @@ void PhonebookExchange::Finish() {
 PhonebookResult PhonebookExchange::Ended() {
   Finish();
   switch (stop_) {
-    case Stop::Interrupted: return PhonebookResult::Interrupted;
-    case Stop::Empty: return PhonebookResult::Empty;
-    default: return PhonebookResult::Failed;
+    case Stop::Interrupted:
+      return PhonebookResult::Interrupted;
+    case Stop::Empty:
+      return PhonebookResult::Empty;
+    default:
+      return PhonebookResult::Failed;
   }
 }
 

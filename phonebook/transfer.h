@@ -60,8 +60,8 @@ class PhonebookExchange {
   // it was before.
   MergeResult MergeRecords(std::string_view received, std::string store);
 
-  PortAddresses phonebookPorts;           // PhonebookPorts
-  std::uint8_t phonebookReceivedByte = 0; // PhonebookReceivedByte
+  PortAddresses phonebookPorts;            // PhonebookPorts
+  std::uint8_t phonebookReceivedByte = 0;  // PhonebookReceivedByte
 
  private:
   enum class Stop { None, Failed, Interrupted, Empty };

@@ -97,8 +97,7 @@ class FullClearHandler final : public CommandHandler {
     const char* name = fontJ ? "chnstd1j40.bin" : "chnstd1f40.bin";
     bool& started = fontJ ? startedJ_ : startedF_;
     if (sum != sum_) LogEvent(firmware_, std::string("0x8D: wrong block sum in ") + name);
-    std::ofstream out(firmware_.SystemDir() / name,
-                      std::ios::binary | (started ? std::ios::app : std::ios::trunc));
+    std::ofstream out(firmware_.SystemDir() / name, std::ios::binary | (started ? std::ios::app : std::ios::trunc));
     out.write(reinterpret_cast<const char*>(block_.data()), static_cast<std::streamsize>(block_.size()));
     started = true;
   }

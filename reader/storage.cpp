@@ -30,7 +30,10 @@ std::string RecordName(std::span<const std::uint8_t> record) {
 std::string CutGbk(std::string_view gbk, std::size_t maxBytes) {
   std::size_t keep = 0;
   for (std::size_t i = 0; i < gbk.size();) {
-    const std::size_t width = (static_cast<unsigned char>(gbk[i]) >= 0x81 && static_cast<unsigned char>(gbk[i]) <= 0xFE) && i + 1 < gbk.size() ? 2 : 1;
+    const std::size_t width =
+        (static_cast<unsigned char>(gbk[i]) >= 0x81 && static_cast<unsigned char>(gbk[i]) <= 0xFE) && i + 1 < gbk.size()
+            ? 2
+            : 1;
     if (i + width > maxBytes) break;
     i += width;
     keep = i;

@@ -18,8 +18,8 @@ class Firmware;
 
 struct ReaderOptions {
   std::uint16_t base = 0x378;
-  bool off = false;          // switched off: bit 6 low, never answers
-  int slow = 0;              // K status reads before each change of bit 5 shows
+  bool off = false;            // switched off: bit 6 low, never answers
+  int slow = 0;                // K status reads before each change of bit 5 shows
   long long silentAfter = -1;  // stops answering after N bytes (taken or given)
 };
 
@@ -59,9 +59,8 @@ class VirtualReader final : public Port {
 
  private:
   bool Silent() const {
-    return options_.off ||
-           (options_.silentAfter >= 0 &&
-            static_cast<long long>(received_.size() + givenCount_) >= options_.silentAfter);
+    return options_.off || (options_.silentAfter >= 0 &&
+                            static_cast<long long>(received_.size() + givenCount_) >= options_.silentAfter);
   }
   void SetAck(bool level);
   void Take(std::uint8_t byte);
@@ -71,10 +70,10 @@ class VirtualReader final : public Port {
   std::uint8_t dataRegister_ = 0;
   std::uint8_t controlRegister_ = 0;
 
-  bool ack_ = true;          // bit 5 as the PC sees it
-  bool pendingAck_ = true;   // bit 5 as the reader has set it
-  int delay_ = 0;            // reads left before pendingAck_ shows
-  bool dataBit_ = true;      // bit 6
+  bool ack_ = true;         // bit 5 as the PC sees it
+  bool pendingAck_ = true;  // bit 5 as the reader has set it
+  int delay_ = 0;           // reads left before pendingAck_ shows
+  bool dataBit_ = true;     // bit 6
 
   bool highLatched_ = false;
   std::uint8_t high_ = 0;

@@ -73,8 +73,7 @@ inline constexpr std::string_view kReceiveInterrupt = "中断接收";
 // Send job and per-file transfer.
 inline constexpr std::string_view kNothingToSend = "传送文件没有准备好！";
 inline constexpr std::string_view kWordError = "Microsoft Word 出错！";
-inline constexpr std::string_view kNoWordConvert =
-    "系统没有安装 Microsoft Word,\n不能转化 *.doc 文件为电子书格式！";
+inline constexpr std::string_view kNoWordConvert = "系统没有安装 Microsoft Word,\n不能转化 *.doc 文件为电子书格式！";
 inline constexpr std::string_view kTooDeep = " 传送目录已经大于6级,\n下级目录文件将不能被传送";
 inline constexpr std::string_view kSomeNotSent = "在传送中遇到无法打开的文件, 这些文件没有被传送！";
 inline constexpr std::string_view kFilesSentSuffix = "个文件传送完成！";
@@ -183,7 +182,7 @@ inline constexpr std::string_view kNoDiskSpace = "没有足够的磁盘空间！
 inline constexpr std::string_view kNoDiskSpace3 = "没有足够的磁盘空间!3";
 inline constexpr std::string_view kReceiveIndexError = "接收电话本索引文件出错！";  // + "1".."4"
 inline constexpr std::string_view kReceiveQueryError = "接收电话本查询文件出错！";  // + "1".."4"
-inline constexpr std::string_view kReceiveDataFileError = "接收电话本文件出错！";    // + "1".."4"
+inline constexpr std::string_view kReceiveDataFileError = "接收电话本文件出错！";   // + "1".."4"
 inline constexpr std::string_view kReaderHasNoPhonebook = "卓卷电子书中没有电话本记录 ！1";
 inline constexpr std::string_view kReceiveByteError1 = "接收字节错误 1!";
 inline constexpr std::string_view kReceiveByteError2 = "接收字节错误 2 !";
@@ -193,10 +192,8 @@ inline constexpr std::string_view kConfirmClearPhonebook = "确认是否清空�
 inline constexpr std::string_view kPhonebookCleared = "电话本数据已被清空！";
 
 // Start-up.
-inline constexpr std::string_view kNoBrowserPreview =
-    "若需使用本软件的预览功能,请安装 IE4.0以上版本的 WEB 浏览器!";
-inline constexpr std::string_view kNoBrowserHelp =
-    "若需使用本软件的帮助和预览功能,请安装 IE4.0以上版本的 WEB 浏览器!";
+inline constexpr std::string_view kNoBrowserPreview = "若需使用本软件的预览功能,请安装 IE4.0以上版本的 WEB 浏览器!";
+inline constexpr std::string_view kNoBrowserHelp = "若需使用本软件的帮助和预览功能,请安装 IE4.0以上版本的 WEB 浏览器!";
 
 // Main dialog.
 inline constexpr std::string_view kConfirmExit = "是否退出?";

@@ -32,7 +32,6 @@ bool NamesBetween(const std::string& path, const std::vector<std::size_t>& slash
 
 }  // namespace
 
-
 FileHeader MakeFileHeader(const std::string& gbkBase, const std::string& gbkExtension, bool convertFormat,
                           std::uint32_t length) {
   FileHeader header{};

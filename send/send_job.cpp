@@ -37,9 +37,7 @@ std::vector<Listed> ListFolder(const std::string& dir, const std::vector<fs::pat
   for (const fs::directory_entry& entry : it) {
     std::error_code kindError;
     Listed listed{entry.path().filename().string(), entry.is_directory(kindError)};
-    if (listed.isDirectory &&
-        std::find(chain.begin(), chain.end(), Canonical(entry.path())) != chain.end())
-      continue;
+    if (listed.isDirectory && std::find(chain.begin(), chain.end(), Canonical(entry.path())) != chain.end()) continue;
     entries.push_back(std::move(listed));
   }
   std::sort(entries.begin(), entries.end(), [](const Listed& a, const Listed& b) {

@@ -42,8 +42,7 @@ int SendJob::SendEntry(int depth, const std::string& path) {
   // (a pipe would block the conversion), counts as a file that cannot be opened.
   if (!PrepareRecords(depth, path, records) || !IsRegularFile(path)) return kFailed;
   std::string sendPath;
-  if (convert::ConvertForSend(ctx_, path, static_cast<convert::FileKind>(fileKind), sendPath) != 0)
-    return kFailed;
+  if (convert::ConvertForSend(ctx_, path, static_cast<convert::FileKind>(fileKind), sendPath) != 0) return kFailed;
   return SendFileBody(depth, records, sendPath);
 }
 

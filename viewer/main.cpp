@@ -23,8 +23,7 @@ namespace {
 
 class ScreenView final : public QWidget {
  public:
-  ScreenView(std::vector<std::string> rows, int width, QString title)
-      : width_(width), title_(std::move(title)) {
+  ScreenView(std::vector<std::string> rows, int width, QString title) : width_(width), title_(std::move(title)) {
     for (const auto& r : rows) rows_.push_back(QString::fromUtf8(r.c_str(), static_cast<int>(r.size())));
     QFont font(QStringLiteral("Noto Sans Mono CJK SC"));
     font.setStyleHint(QFont::Monospace);
@@ -145,7 +144,8 @@ int main(int argc, char** argv) {
   QByteArray bytes;
   if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
   const int width = quirel::viewer::RowWidthForFont(font);
-  auto rows = quirel::viewer::RenderRows(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), width);
+  auto rows =
+      quirel::viewer::RenderRows(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), width);
   if (!file.exists()) rows = {"(文件不存在)"};
   ScreenView view(std::move(rows), width, QStringLiteral("卓卷电子书 - ") + QFileInfo(path).fileName());
   view.show();

@@ -33,7 +33,8 @@ class BridgeServer {
   BridgeServer(Kind kind, Port& target) : target_(target) {
     if (kind == Kind::Unix) {
       static std::atomic<int> serial{0};
-      dir_ = fs::temp_directory_path() / ("quirel-bridge-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+      dir_ =
+          fs::temp_directory_path() / ("quirel-bridge-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
       fs::create_directories(dir_);
       const std::string path = (dir_ / "s").string();
       listen_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -112,8 +113,10 @@ class BridgeServer {
         std::lock_guard<std::mutex> lock(mutex_);
         raw_.insert(raw_.end(), request, request + (read ? 3 : 4));
         const auto address = static_cast<std::uint16_t>(request[1] | (request[2] << 8));
-        if (read) answer = target_.ReadPortByte(address);
-        else target_.WritePortByte(address, request[3]);
+        if (read)
+          answer = target_.ReadPortByte(address);
+        else
+          target_.WritePortByte(address, request[3]);
       }
       if (read && ::send(fd, &answer, 1, MSG_NOSIGNAL) != 1) break;
     }
@@ -165,8 +168,7 @@ TEST_P(BridgeBothWays, AllByteValuesTravelEachWay) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Sockets, BridgeBothWays,
-                         ::testing::Values(BridgeServer::Kind::Unix, BridgeServer::Kind::Tcp));
+INSTANTIATE_TEST_SUITE_P(Sockets, BridgeBothWays, ::testing::Values(BridgeServer::Kind::Unix, BridgeServer::Kind::Tcp));
 
 TEST(Bridge, RequestsAreLaidOutByteForByte) {
   reader::VirtualReader reader{reader::ReaderOptions{}};
@@ -174,7 +176,7 @@ TEST(Bridge, RequestsAreLaidOutByteForByte) {
   ASSERT_TRUE(server.ok());
   BridgePort port(server.target());
   port.WritePortByte(0x378, 0x5A);
-  EXPECT_EQ(port.ReadPortByte(0x378), 0x5A);  // the virtual reader's data register
+  EXPECT_EQ(port.ReadPortByte(0x378), 0x5A);   // the virtual reader's data register
   EXPECT_EQ(port.ReadPortByte(0x1234), 0xFF);  // nothing there
   EXPECT_EQ(server.Raw(), (std::vector<std::uint8_t>{'W', 0x78, 0x03, 0x5A, 'R', 0x78, 0x03, 'R', 0x34, 0x12}));
 }

@@ -110,7 +110,8 @@ class FakeSystem final : public SystemCalls {
   // A parport device whose kernel driver reports base (decimal, as /proc does).
   void AddParport(const std::string& name, unsigned base) {
     devNames.push_back(name);
-    files["/proc/sys/dev/parport/" + name + "/base-addr"] = std::to_string(base) + "\t" + std::to_string(base + 0x400) + "\n";
+    files["/proc/sys/dev/parport/" + name + "/base-addr"] =
+        std::to_string(base) + "\t" + std::to_string(base + 0x400) + "\n";
   }
 
   static std::string Hex(unsigned long v) {
@@ -143,8 +144,8 @@ TEST(Ppdev, EachRegisterGoesThroughItsIoctlOnTheDeviceAtThatBase) {
     port.WritePortByte(0x27A, 0x04);
     EXPECT_EQ(port.ReadPortByte(0x27A), 0x04);  // from the shadow copy
     port.ReadPortByte(0x278);
-    port.WritePortByte(0x379, 0x55);             // status is read-only
-    EXPECT_EQ(port.ReadPortByte(0x3BC), 0xFF);   // nothing at that base
+    port.WritePortByte(0x379, 0x55);            // status is read-only
+    EXPECT_EQ(port.ReadPortByte(0x3BC), 0xFF);  // nothing at that base
     port.WritePortByte(0x3BC, 0x05);
     EXPECT_EQ(sys.calls, (Calls{"ioctl 3 wdata 0x05", "ioctl 3 rstatus", "ioctl 4 wcontrol 0x04", "ioctl 4 rdata"}));
     sys.calls.clear();
@@ -277,8 +278,8 @@ TEST(AutoPort, ExplicitChoicesDoNotFallBack) {
   auto ppdev = OpenHardwarePort("ppdev", sys, note, error);
   EXPECT_NE(dynamic_cast<NoPort*>(ppdev.get()), nullptr);
   EXPECT_NE(note.find("ppdev"), std::string::npos);
-  EXPECT_TRUE(std::none_of(sys.calls.begin(), sys.calls.end(),
-                           [](const std::string& c) { return c.rfind("ioperm", 0) == 0; }));
+  EXPECT_TRUE(
+      std::none_of(sys.calls.begin(), sys.calls.end(), [](const std::string& c) { return c.rfind("ioperm", 0) == 0; }));
 
   FakeSystem refused;
   auto direct = OpenHardwarePort("direct", refused, note, error);

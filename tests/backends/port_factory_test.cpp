@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 struct TempHome {
   TempHome() {
     static int serial = 0;
-    path = fs::temp_directory_path() / ("quirel-factory-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+    path =
+        fs::temp_directory_path() / ("quirel-factory-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
     fs::create_directories(path);
     env.home = path.string();
     env.systemDir = (path / "system").string();
@@ -89,8 +90,10 @@ TEST(PortFactory, ExplicitValueWinsOverTheEnvironmentWhichWinsOverAuto) {
   ::setenv("QUIREL_PORT", "virtual,off", 1);
   EXPECT_EQ(ChosenPortSpec(""), "virtual,off");
   EXPECT_EQ(ChosenPortSpec("direct"), "direct");
-  if (saved != nullptr) ::setenv("QUIREL_PORT", savedValue.c_str(), 1);
-  else ::unsetenv("QUIREL_PORT");
+  if (saved != nullptr)
+    ::setenv("QUIREL_PORT", savedValue.c_str(), 1);
+  else
+    ::unsetenv("QUIREL_PORT");
 }
 
 }  // namespace

@@ -36,8 +36,8 @@ class QuirelProgram : public ::testing::Test {
   // Runs quirel with the words given (already quoted where needed) and
   // stdin from /dev/null; home and system directory inside the test folder.
   Outcome Quirel(const std::string& words, const std::string& environment = "") {
-    const std::string command = "cd '" + dir.string() + "' && env -u QUIREL_PORT QUIREL_HOME='" + (dir / "home").string() +
-                                "' QUIREL_SYSTEM_DIR='" + (dir / "system").string() + "' " +
+    const std::string command = "cd '" + dir.string() + "' && env -u QUIREL_PORT QUIREL_HOME='" +
+                                (dir / "home").string() + "' QUIREL_SYSTEM_DIR='" + (dir / "system").string() + "' " +
                                 environment + " '" QUIREL_BINARY_DIR "/cli/quirel' " + words +
                                 " >out.txt 2>err.txt </dev/null";
     Outcome run;
@@ -101,8 +101,8 @@ TEST_F(QuirelProgram, BadUsageExits64WithAMessage) {
 TEST_F(QuirelProgram, HelpListsTheCommandsAndEveryGlobalOption) {
   Outcome run = Quirel("--help");
   EXPECT_EQ(run.status, 0);
-  for (const char* text : {"probe", "--port", "--home", "--system-dir", "--yes", "--no", "QUIREL_PORT",
-                           "QUIREL_HOME", "QUIREL_SYSTEM_DIR", "bridge:tcp:"})
+  for (const char* text : {"probe", "--port", "--home", "--system-dir", "--yes", "--no", "QUIREL_PORT", "QUIREL_HOME",
+                           "QUIREL_SYSTEM_DIR", "bridge:tcp:"})
     EXPECT_NE(run.out.find(text), std::string::npos) << text;
   run = Quirel("probe --help");
   EXPECT_EQ(run.status, 0);

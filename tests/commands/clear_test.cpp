@@ -25,8 +25,8 @@ std::uint8_t Sum(Bytes::const_iterator first, Bytes::const_iterator last) {
 }
 
 struct ClearRig : Rig {
-  Bytes fontJ = Pattern(8192, 1);  // exactly one block
-  Bytes fontF = Pattern(8193, 2);  // two blocks
+  Bytes fontJ = Pattern(8192, 1);   // exactly one block
+  Bytes fontF = Pattern(8193, 2);   // two blocks
   Bytes bitmap = Pattern(9000, 3);  // only the first 8192 bytes go out
   ClearRig() {
     WriteAll(fs::path(env.SystemFile("chnstd1j40.bin")), fontJ);
@@ -46,12 +46,21 @@ TEST(ClearDevice, FullClearWireSequence) {
   // buffer kept from the first block; the sum covers all of it.
   Bytes second(f.begin(), f.begin() + 8192);
   second[0] = f[8192];
-  const Bytes expected = Cat({Probe(), Burst(0x8D),
-                              {0x5A, 0xA5, 0xFC}, j, {Sum(j.begin(), j.end())},
-                              {0x5A, 0xA5, 0xFB}, Bytes(f.begin(), f.begin() + 8192), {Sum(f.begin(), f.begin() + 8192)},
-                              {0x5A, 0xA5, 0xFB}, second, {Sum(second.begin(), second.end())},
+  const Bytes expected = Cat({Probe(),
+                              Burst(0x8D),
+                              {0x5A, 0xA5, 0xFC},
+                              j,
+                              {Sum(j.begin(), j.end())},
+                              {0x5A, 0xA5, 0xFB},
+                              Bytes(f.begin(), f.begin() + 8192),
+                              {Sum(f.begin(), f.begin() + 8192)},
+                              {0x5A, 0xA5, 0xFB},
+                              second,
+                              {Sum(second.begin(), second.end())},
                               {0x5A, 0xA5, 0xF8},
-                              Probe(), Burst(0xF7), Bytes(bmp.begin(), bmp.begin() + 8192),
+                              Probe(),
+                              Burst(0xF7),
+                              Bytes(bmp.begin(), bmp.begin() + 8192),
                               {Sum(bmp.begin(), bmp.begin() + 8192)}});
   EXPECT_EQ(rig.reader.Received(), expected);
   EXPECT_EQ(rig.clock.elapsedMs, 10u);
@@ -77,8 +86,7 @@ TEST(ClearDevice, FullClearWireSequence) {
   EXPECT_TRUE(fs::is_empty(rig.Books()));
   EXPECT_TRUE(fs::is_empty(rig.firmware().PhonebookDir()));
   EXPECT_EQ(ReadAll(rig.firmware().SystemDir() / "chnstd1j40.bin"), j);
-  EXPECT_EQ(ReadAll(rig.firmware().SystemDir() / "chnstd1f40.bin"),
-            Cat({Bytes(f.begin(), f.begin() + 8192), second}));
+  EXPECT_EQ(ReadAll(rig.firmware().SystemDir() / "chnstd1f40.bin"), Cat({Bytes(f.begin(), f.begin() + 8192), second}));
   EXPECT_EQ(ReadAll(rig.firmware().SystemDir() / "ebbmp40.bin"), Bytes(bmp.begin(), bmp.begin() + 8192));
   EXPECT_TRUE(reader::ReadEvents(rig.dir / "reader").empty());
 }

@@ -80,7 +80,8 @@ TEST(ReaderGive, ItemFormat) {
   const auto longName = reader::EncodeItem(rig.Books(), rig.Books() / "abcdefghijklmnop.html");
   ASSERT_TRUE(longName);
   EXPECT_EQ(Bytes(longName->begin(), longName->begin() + 23),
-            Cat({{0xB3, 0, 0, 0}, {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n'},
+            Cat({{0xB3, 0, 0, 0},
+                 {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n'},
                  {'h', 't', 'm', 0x00, 0x00}}));
   const auto coded = reader::EncodeItem(rig.Books(), rig.Books() / "進.txt");
   ASSERT_TRUE(coded);

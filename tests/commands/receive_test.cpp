@@ -62,7 +62,8 @@ TEST(ReceiveFiles, SizesNamesAndLevels) {
   EXPECT_EQ(rig.Receive(Cat({Item({0, 0, 0}, "readme", "txt", {}, one),
                              Item({0, 1, 0}, "a", "ebk", {"book", "novel"}, many),
                              Item({0, 0, 0}, "abc", std::string("\0xy", 3), {}, one),
-                             Item({0, 0, 0}, "\xA9\xFA", "txt", {"\xCA\xE9"}, one), {0xB2}})),
+                             Item({0, 0, 0}, "\xA9\xFA", "txt", {"\xCA\xE9"}, one),
+                             {0xB2}})),
             0);
   EXPECT_EQ(ReadAll(rig.target / "readme.txt"), one);
   // Existing folders are reused whatever their letter case; nothing new is made.
@@ -87,9 +88,10 @@ TEST(ReceiveFiles, TooManyLevelsEndsBeforeAnyPathByte) {
 
 TEST(ReceiveFiles, WrongChecksumKeepsTheEarlierFiles) {
   ReceiveRig rig;
-  EXPECT_EQ(rig.Receive(Cat({Item({0, 0, 1}, "first", "txt", {}, Data(2)),
-                             Item({0, 0, 1}, "second", "txt", {}, Data(2), 1), {0xB2}})),
-            1);
+  EXPECT_EQ(
+      rig.Receive(Cat(
+          {Item({0, 0, 1}, "first", "txt", {}, Data(2)), Item({0, 0, 1}, "second", "txt", {}, Data(2), 1), {0xB2}})),
+      1);
   EXPECT_EQ(ReadAll(rig.target / "first.txt"), Data(2));
   EXPECT_FALSE(fs::exists(rig.target / "second.txt"));
   EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kReceiveFileError)});
@@ -98,8 +100,8 @@ TEST(ReceiveFiles, WrongChecksumKeepsTheEarlierFiles) {
 TEST(ReceiveFiles, FileThatCannotBeCreatedGivesPartialSuccess) {
   ReceiveRig rig;
   fs::create_directories(rig.target / "taken.txt");  // a folder where the file should go
-  EXPECT_EQ(rig.Receive(Cat({Item({0, 0, 0}, "taken", "txt", {}, Data(1)),
-                             Item({0, 0, 0}, "next", "txt", {}, Data(1)), {0xB2}})),
+  EXPECT_EQ(rig.Receive(Cat(
+                {Item({0, 0, 0}, "taken", "txt", {}, Data(1)), Item({0, 0, 0}, "next", "txt", {}, Data(1)), {0xB2}})),
             1);
   EXPECT_EQ(ReadAll(rig.target / "next.txt"), Data(1));
   EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kSomeNotCreated)});
@@ -135,14 +137,14 @@ TEST(ReceiveFiles, LinkAndStreamFailures) {
     ReceiveRig rig;
     rig.reader.SetOff(true);
     EXPECT_EQ(ReceiveFiles(rig.link, 0xB1, rig.target.string()), 1);
-    EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kLinkError),
-                                                        std::string(msg::kReceiveLinkFailed)}));
+    EXPECT_EQ(rig.ui.Texts(),
+              (std::vector<std::string>{std::string(msg::kLinkError), std::string(msg::kReceiveLinkFailed)}));
   }
   {
     ReceiveRig rig;  // the reader falls silent in the middle of an item
     EXPECT_EQ(rig.Receive({0xB3, 0x00}), 1);
-    EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kReceiveDataError),
-                                                        std::string(msg::kReceiveFileError)}));
+    EXPECT_EQ(rig.ui.Texts(),
+              (std::vector<std::string>{std::string(msg::kReceiveDataError), std::string(msg::kReceiveFileError)}));
   }
   {
     ReceiveRig rig;
@@ -165,7 +167,8 @@ TEST(ReceiveFiles, HostileNamesStayInsideTheTarget) {
                              Item({0, 0, 0}, "new", "txt", {"link"}, Data(1)),
                              Item({0, 0, 0}, "victim", "txt", {}, Data(1)),
                              // a link whose name differs in case only is not taken for the folder
-                             Item({0, 0, 0}, "ok", "txt", {"LINK"}, Data(1)), {0xB2}})),
+                             Item({0, 0, 0}, "ok", "txt", {"LINK"}, Data(1)),
+                             {0xB2}})),
             1);
   EXPECT_EQ(ReadAll(rig.target / "_" / "_" / "_"), Data(1));
   EXPECT_EQ(ReadAll(rig.target / "_" / "a_b" / ".._.._x._"), Data(1));

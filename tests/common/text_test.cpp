@@ -12,27 +12,39 @@ namespace {
 
 TEST(Utf8, ValidityFollowsTheEncodingRules) {
   EXPECT_TRUE(IsValidUtf8("plain ascii"));
-  EXPECT_TRUE(IsValidUtf8("\xE4\xB8\xAD\xE6\x96\x87"));        // 中文
-  EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80"));                // a four-byte character
-  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));                       // overlong "/"
-  EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));                   // overlong, three bytes
-  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));                   // a surrogate
-  EXPECT_FALSE(IsValidUtf8("\xE4\xB8"));                       // cut off at the end
-  EXPECT_FALSE(IsValidUtf8("\xD6\xD0\xCE\xC4"));               // GBK 中文
+  EXPECT_TRUE(IsValidUtf8("\xE4\xB8\xAD\xE6\x96\x87"));  // 中文
+  EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80"));          // a four-byte character
+  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));                 // overlong "/"
+  EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));             // overlong, three bytes
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));             // a surrogate
+  EXPECT_FALSE(IsValidUtf8("\xE4\xB8"));                 // cut off at the end
+  EXPECT_FALSE(IsValidUtf8("\xD6\xD0\xCE\xC4"));         // GBK 中文
 }
 
 TEST(Gbk, ConvertsBothWaysAndReportsWhatHasNoForm) {
   std::string gbk;
   EXPECT_TRUE(Utf8ToGbk("中文abc", gbk));
-  EXPECT_EQ(gbk, "\xD6\xD0\xCE\xC4" "abc");
+  EXPECT_EQ(gbk,
+            "\xD6\xD0\xCE\xC4"
+            "abc");
   EXPECT_EQ(GbkToUtf8(gbk), "中文abc");
-  EXPECT_FALSE(Utf8ToGbk("a\xF0\x9F\x98\x80" "b", gbk));  // an emoji has no GBK form
-  EXPECT_EQ(Utf8ToGbkLossy("a\xF0\x9F\x98\x80" "b", "\xA1\xA1"), "a\xA1\xA1" "b");
+  EXPECT_FALSE(
+      Utf8ToGbk("a\xF0\x9F\x98\x80"
+                "b",
+                gbk));  // an emoji has no GBK form
+  EXPECT_EQ(Utf8ToGbkLossy("a\xF0\x9F\x98\x80"
+                           "b",
+                           "\xA1\xA1"),
+            "a\xA1\xA1"
+            "b");
 }
 
 TEST(LowerMultibyte, NeverTouchesTheSecondByteOfACharacter) {
   // Big5 0xA4 0x43 and GBK 0x81 0x5A hold ASCII capitals as their second byte.
-  EXPECT_EQ(LowerMultibyte("<P>\xA4\x43<BR>\x81\x5A" "X"), "<p>\xA4\x43<br>\x81\x5A" "x");
+  EXPECT_EQ(LowerMultibyte("<P>\xA4\x43<BR>\x81\x5A"
+                           "X"),
+            "<p>\xA4\x43<br>\x81\x5A"
+            "x");
   EXPECT_EQ(LowerAscii("Book/\xE4\xB8\xAD.TXT"), "book/\xE4\xB8\xAD.txt");
 }
 

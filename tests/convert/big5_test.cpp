@@ -89,12 +89,16 @@ TEST_F(Big5, Big5RowsAreRecodedToGb) {
 TEST_F(Big5, RecodingKeepsTheLengthAndWritesZeroAsOne) {
   // A malformed pair 0xA1 0x0A and a 0x00 byte: a line feed gains no CR,
   // so the rows stay whole; the zero is written as 0x01.
-  std::string row = "\xA4\x40" "\xA1\x0A" "x";
+  std::string row =
+      "\xA4\x40"
+      "\xA1\x0A"
+      "x";
   row.push_back('\0');
   WriteFile(fs::path(env_.systemDir) / kEbookWork, Rows({row}));
   Context ctx = Ctx();
   EXPECT_EQ(CheckTextCode(ctx), 2);
-  EXPECT_EQ(Work(kRecodedWork), Rows({"\xD2\xBB\xA1\x0A" "x\x01"}));
+  EXPECT_EQ(Work(kRecodedWork), Rows({"\xD2\xBB\xA1\x0A"
+                                      "x\x01"}));
 }
 
 TEST_F(Big5, LastLeadByteWithoutTrailIsCopied) {

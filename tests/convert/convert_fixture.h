@@ -45,12 +45,16 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value != nullptr) setenv(name, value, 1);
-    else unsetenv(name);
+    if (value != nullptr)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
   }
   ~ScopedEnv() {
-    if (old_) setenv(name_, old_->c_str(), 1);
-    else unsetenv(name_);
+    if (old_)
+      setenv(name_, old_->c_str(), 1);
+    else
+      unsetenv(name_);
   }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
@@ -64,9 +68,8 @@ class ConvertTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() /
-            ("quirel-convert-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
-             std::to_string(getpid()));
+    root_ = fs::temp_directory_path() / ("quirel-convert-" + std::string(info->test_suite_name()) + "-" + info->name() +
+                                         "-" + std::to_string(getpid()));
     fs::remove_all(root_);
     fs::create_directories(root_ / "system");
     fs::create_directories(root_ / "docs");

@@ -185,10 +185,10 @@ class RealWord : public ConvertTest {
     WriteFile(source, "第一段\n\n第二段\n");
     // The same private profile as the conversions, so it is set up once.
     const fs::path profile = fs::path(env_.systemDir) / "lo-profile";
-    const int status = RunProgram({office_, "--headless", "--norestore",
-                                   "-env:UserInstallation=file://" + profile.string(),
-                                   "--infilter=Text (encoded):UTF8,LF,,", "--convert-to", format, "--outdir",
-                                   (root_ / "docs").string(), source.string()});
+    const int status =
+        RunProgram({office_, "--headless", "--norestore", "-env:UserInstallation=file://" + profile.string(),
+                    "--infilter=Text (encoded):UTF8,LF,,", "--convert-to", format, "--outdir",
+                    (root_ / "docs").string(), source.string()});
     EXPECT_EQ(status, 0);
     const fs::path made = root_ / "docs" / name;
     EXPECT_TRUE(fs::exists(made)) << made;

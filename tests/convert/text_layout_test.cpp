@@ -8,11 +8,11 @@ namespace quirel::convert::testing {
 namespace {
 
 // GBK codes of the characters used below.
-const std::string kDi = "\xB5\xDA";    // 第
-const std::string kYi = "\xD2\xBB";    // 一
-const std::string kDuan = "\xB6\xCE";  // 段
-const std::string kEr = "\xB6\xFE";    // 二
-const std::string kZhong = "\xD6\xD0"; // 中
+const std::string kDi = "\xB5\xDA";     // 第
+const std::string kYi = "\xD2\xBB";     // 一
+const std::string kDuan = "\xB6\xCE";   // 段
+const std::string kEr = "\xB6\xFE";     // 二
+const std::string kZhong = "\xD6\xD0";  // 中
 const std::string kFullBlank = "\xA1\xA1";
 const std::string kFullStop = "\xA1\xA3";  // 。
 
@@ -60,9 +60,7 @@ TEST_F(TextLayout, EmptyLineEndsParagraphAndMoreEmptyLinesAddNothing) {
   EXPECT_EQ(TextRows("ab\r\n\r\n\r\n\r\ncd"), expected);
 }
 
-TEST_F(TextLayout, TextEndingInAnEmptyLineEndsWithABlankRow) {
-  EXPECT_EQ(TextRows("ab\r\n\r\n"), Rows({"ab", ""}));
-}
+TEST_F(TextLayout, TextEndingInAnEmptyLineEndsWithABlankRow) { EXPECT_EQ(TextRows("ab\r\n\r\n"), Rows({"ab", ""})); }
 
 TEST_F(TextLayout, LoneLineFeedsCountAsCrLf) {
   EXPECT_EQ(TextRows("ab\n\ncd"), Rows({"ab", "  cd"}));
@@ -96,15 +94,20 @@ TEST_F(TextLayout, OnlyALetterAfterAFullRowMovesTheWord) {
 
 TEST_F(TextLayout, ExtensionCharactersBecomeOneBlank) {
   // 0x81 0x40 and 0x82 0x41 are GBK extension characters the reader lacks.
-  EXPECT_EQ(TextRows("ab\x81\x40" "cd"), Rows({"ab cd"}));
-  EXPECT_EQ(TextRows("a\x81\x40\x82\x41" "b"), Rows({"a b"}));
+  EXPECT_EQ(TextRows("ab\x81\x40"
+                     "cd"),
+            Rows({"ab cd"}));
+  EXPECT_EQ(TextRows("a\x81\x40\x82\x41"
+                     "b"),
+            Rows({"a b"}));
   // At the start of a row the blank vanishes.
-  EXPECT_EQ(TextRows("\x9F\xA1" "ab"), Rows({"ab"}));
+  EXPECT_EQ(TextRows("\x9F\xA1"
+                     "ab"),
+            Rows({"ab"}));
 }
 
 TEST_F(TextLayout, FiveCharactersGetTheReadersOwnCodes) {
-  EXPECT_EQ(TextRows("\xDF\x4D\xDE\x92\x98\x84\x85\x64\xC3\x8E"),
-            Rows({"\xA9\xFA\xA9\xFB\xA9\xFC\xA9\xFD\xA9\xFE"}));
+  EXPECT_EQ(TextRows("\xDF\x4D\xDE\x92\x98\x84\x85\x64\xC3\x8E"), Rows({"\xA9\xFA\xA9\xFB\xA9\xFC\xA9\xFD\xA9\xFE"}));
   // Other characters with the lead bytes 0x98 and 0x85 take the lead 0xA9.
   EXPECT_EQ(TextRows("\x98\x40\x85\xA1"), Rows({"\xA9\x40\xA9\xA1"}));
 }

@@ -14,31 +14,43 @@ TEST_F(Utf8, Utf8TextAndTheSameTextInGbkGiveIdenticalRows) {
   const std::string gbk =
       "\xB5\xDA\xD2\xBB\xB6\xCE\r\n\xB5\xDA\xB6\xFE\xB6\xCE hello\xA3\xAC\xCA\xC0\xBD\xE7\xA1\xA3\r\n\r\n"
       "\xA1\xA1\xA1\xA1\xB5\xDA\xC8\xFD\xB6\xCE";
-  const std::string expected =
-      Rows({"\xB5\xDA\xD2\xBB\xB6\xCE\xB5\xDA\xB6\xFE\xB6\xCE hello\xA3\xAC", "\xCA\xC0\xBD\xE7\xA1\xA3",
-            "  \xB5\xDA\xC8\xFD\xB6\xCE"});
+  const std::string expected = Rows({"\xB5\xDA\xD2\xBB\xB6\xCE\xB5\xDA\xB6\xFE\xB6\xCE hello\xA3\xAC",
+                                     "\xCA\xC0\xBD\xE7\xA1\xA3", "  \xB5\xDA\xC8\xFD\xB6\xCE"});
   EXPECT_EQ(TextRows(gbk), expected);
   EXPECT_EQ(TextRows(utf8), expected);
 }
 
 TEST_F(Utf8, ByteOrderMarkIsDropped) {
-  EXPECT_EQ(TextRows("\xEF\xBB\xBF" "ab"), Rows({"ab"}));
-  EXPECT_EQ(TextRows("\xEF\xBB\xBF" "\xE4\xB8\xAD"), Rows({"\xD6\xD0"}));
+  EXPECT_EQ(TextRows("\xEF\xBB\xBF"
+                     "ab"),
+            Rows({"ab"}));
+  EXPECT_EQ(TextRows("\xEF\xBB\xBF"
+                     "\xE4\xB8\xAD"),
+            Rows({"\xD6\xD0"}));
 }
 
 TEST_F(Utf8, CharactersWithoutGbkFormBecomeAFullWidthBlank) {
   // An emoji and the euro sign (whose only form is the single byte 0x80).
-  EXPECT_EQ(TranscodeUtf8ToGbk("a\xF0\x9F\x98\x80" "b\xE2\x82\xAC" "5"), "a\xA1\xA1" "b\xA1\xA1" "5");
+  EXPECT_EQ(TranscodeUtf8ToGbk("a\xF0\x9F\x98\x80"
+                               "b\xE2\x82\xAC"
+                               "5"),
+            "a\xA1\xA1"
+            "b\xA1\xA1"
+            "5");
   // In the rows a full-width blank is one blank.
-  EXPECT_EQ(TextRows("a\xF0\x9F\x98\x80" "b"), Rows({"a b"}));
+  EXPECT_EQ(TextRows("a\xF0\x9F\x98\x80"
+                     "b"),
+            Rows({"a b"}));
 }
 
 TEST_F(Utf8, PureAsciiAndGbTextAreLeftAlone) {
   EXPECT_FALSE(LooksLikeUtf8("plain ascii\r\n"));
   EXPECT_FALSE(LooksLikeUtf8("\xD6\xD0\xCE\xC4"));  // GB 中文 is not well-formed UTF-8
-  EXPECT_FALSE(LooksLikeUtf8("\xE4\xB8"));           // cut inside a character
+  EXPECT_FALSE(LooksLikeUtf8("\xE4\xB8"));          // cut inside a character
   EXPECT_TRUE(LooksLikeUtf8("\xE4\xB8\xAD"));
-  EXPECT_TRUE(LooksLikeUtf8("\xEF\xBB\xBF" "ascii"));
+  EXPECT_TRUE(
+      LooksLikeUtf8("\xEF\xBB\xBF"
+                    "ascii"));
   EXPECT_FALSE(LooksLikeUtf8("\xED\xA0\x80"));  // an encoded surrogate
   EXPECT_FALSE(LooksLikeUtf8("\xC0\xAF"));      // overlong
 }
@@ -52,7 +64,11 @@ TEST_F(Utf8, CharacterSplitByTheReadBlockIsDecodedWhole) {
 }
 
 TEST_F(Utf8, MalformedBytesAfterAByteOrderMarkBecomeBlanks) {
-  EXPECT_EQ(TranscodeUtf8ToGbk("\xEF\xBB\xBF" "a\xFF" "b"), "a\xA1\xA1" "b");
+  EXPECT_EQ(TranscodeUtf8ToGbk("\xEF\xBB\xBF"
+                               "a\xFF"
+                               "b"),
+            "a\xA1\xA1"
+            "b");
 }
 
 TEST(MetaCharset, RecognisesUtf8Declarations) {
@@ -73,8 +89,12 @@ TEST_F(Utf8, Utf8WebPageGivesTheRowsOfItsGbkForm) {
 
 TEST_F(Utf8, DeclaredUtf8PageIsTranscodedEvenWhenMalformed) {
   // The declaration decides; the stray 0xFF becomes a full-width blank.
-  const std::string page = "<meta charset=utf-8><p>a\xFF" "b</p><p>";
-  EXPECT_EQ(PreparePage(page), "<meta charset=utf-8><p>a\xA1\xA1" "b</p><p>");
+  const std::string page =
+      "<meta charset=utf-8><p>a\xFF"
+      "b</p><p>";
+  EXPECT_EQ(PreparePage(page),
+            "<meta charset=utf-8><p>a\xA1\xA1"
+            "b</p><p>");
 }
 
 TEST_F(Utf8, WebPageLineEndsAreLeftAsTheyAre) {

@@ -175,9 +175,8 @@ TEST(FilePane, AddAllTakesEveryListedFileAndLeavesThemSelected) {
   EXPECT_FALSE(pane.folderPicked());
   EXPECT_EQ(pane.fileList()->selectedItems().size(), 4);
   const std::string folder = LowerAscii(p.books.string()) + "/";
-  EXPECT_EQ(SendTexts(p.rig),
-            (std::vector<std::string>{"novel.txt--------" + folder, "page.htm--------" + folder,
-                                      "readme--------" + folder, "story.ebk--------" + folder}));
+  EXPECT_EQ(SendTexts(p.rig), (std::vector<std::string>{"novel.txt--------" + folder, "page.htm--------" + folder,
+                                                        "readme--------" + folder, "story.ebk--------" + folder}));
 }
 
 TEST(FilePane, DoubleClickAddsAndRemoveTakesTheSelectedEntry) {
@@ -232,8 +231,10 @@ std::function<void(QDialog&)> TypeAnswer(const QString& type, int button = 1) {
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("自定义文件类型"));
     QStringList texts;
     for (QLabel* label : dialog.findChildren<QLabel*>()) texts << label->text();
-    EXPECT_TRUE(texts.contains(QStringLiteral("输入自定义文件类型:")) && texts.contains(QStringLiteral("格式为(*. XXX)")));
-    EXPECT_EQ(Find<QPushButton>(&dialog, 1)->text() + Find<QPushButton>(&dialog, 2)->text(), QStringLiteral("确认取消"));
+    EXPECT_TRUE(texts.contains(QStringLiteral("输入自定义文件类型:")) &&
+                texts.contains(QStringLiteral("格式为(*. XXX)")));
+    EXPECT_EQ(Find<QPushButton>(&dialog, 1)->text() + Find<QPushButton>(&dialog, 2)->text(),
+              QStringLiteral("确认取消"));
     auto* edit = Find<QLineEdit>(&dialog, 1025);
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->maxLength(), 5);

@@ -138,8 +138,8 @@ TEST(FolderTree, AMouseClickPicksTheFolderAgain) {
   const QPoint at = tree.visualItemRect(tree.desktopNode()->child(1)).center();
   QMouseEvent press(QEvent::MouseButtonPress, at, tree.viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
                     Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, tree.viewport()->mapToGlobal(at), Qt::LeftButton,
-                      Qt::NoButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, tree.viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
   QApplication::sendEvent(tree.viewport(), &press);
   QApplication::sendEvent(tree.viewport(), &release);
   EXPECT_TRUE(pane.folderPicked());

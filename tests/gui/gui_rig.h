@@ -155,7 +155,7 @@ class GuiRig {
   std::unique_ptr<Program> program;
 
   // Script.
-  std::deque<Answer> answers;  // Yes/No questions; No when empty
+  std::deque<Answer> answers;                             // Yes/No questions; No when empty
   std::deque<std::function<void(QDialog&)>> dialogSteps;  // a cancelled dialog when empty
   QString pickedFolder;
   std::function<void(const BoxRecord&)> onBox;

@@ -59,7 +59,8 @@ TEST_F(PhonebookExchangeTest, SendTransmitsTheRecordsInListOrder) {
 
   // Alice first: the list's order, not the store's.
   std::string expected = FieldRun('\x10', "Alice") + std::string(5, '\x11') + std::string(11, '\x08') +
-                         std::string(5, '\x1B') + FieldRun('\x10', "bob") + FieldRun('\x11', "2") + std::string(5, '\x1B');
+                         std::string(5, '\x1B') + FieldRun('\x10', "bob") + FieldRun('\x11', "2") +
+                         std::string(5, '\x1B');
   expected.append(8192 - expected.size(), '\xFF');
   EXPECT_EQ(ReadFile(ReaderPhonebook() / "data.bin"), expected);
 }
@@ -75,8 +76,7 @@ TEST_F(PhonebookExchangeTest, ReplaceAllAsksOnceAndTakesEveryLaterDuplicate) {
   EXPECT_EQ(rig.dialogTitles, std::vector<std::string>{"提示"});
   EXPECT_EQ(rig.TakeTexts(), std::vector<std::string>{kReceived});
   // Duplicates replaced where they stood, the new record added at the end.
-  EXPECT_EQ(rig.ReadStore(),
-            Store({Rec({"alice", "1"}), Rec({"bob", "2"}), Rec({"dave", "4"}), Rec({"carol", "3"})}));
+  EXPECT_EQ(rig.ReadStore(), Store({Rec({"alice", "1"}), Rec({"bob", "2"}), Rec({"dave", "4"}), Rec({"carol", "3"})}));
   EXPECT_EQ(window->EntryTexts(), (QStringList{Q(" alice"), Q(" bob"), Q(" carol"), Q(" dave")}));
   EXPECT_TRUE(window->isEnabled());
   EXPECT_FALSE(Progress()->isVisible());

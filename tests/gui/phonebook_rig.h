@@ -100,8 +100,8 @@ class PhonebookRig : public GuiRig {
   std::unique_ptr<PhonebookWindow> Open() {
     // The phonebook command starts an empty store when there is none.
     if (!fs::exists(StorePath())) WriteStore(std::string("\x09\x09\x1E", 3));
-    auto window = std::make_unique<PhonebookWindow>(*program->link(), ui(),
-                                                    PhonebookFiles::For(program->env()), &dialog());
+    auto window =
+        std::make_unique<PhonebookWindow>(*program->link(), ui(), PhonebookFiles::For(program->env()), &dialog());
     EXPECT_TRUE(window->Initialise());
     return window;
   }
@@ -135,7 +135,8 @@ inline std::vector<int> SelectedRows(QListWidget* list) {
 inline std::function<void(QDialog&)> TypeRecord(std::vector<QString> fields, bool pressBack = false) {
   return [fields, pressBack](QDialog& dialog) {
     for (int k = 0; k < 11; ++k) {
-      const QString text = static_cast<std::size_t>(k) < fields.size() ? fields[static_cast<std::size_t>(k)] : QString();
+      const QString text =
+          static_cast<std::size_t>(k) < fields.size() ? fields[static_cast<std::size_t>(k)] : QString();
       if (k == 10) {
         auto* note = Find<QPlainTextEdit>(&dialog, 1018);
         ASSERT_NE(note, nullptr);

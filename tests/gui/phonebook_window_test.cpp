@@ -75,9 +75,19 @@ TEST(PhonebookWindow, ColumnWidthFollowsTheLongestName) {
 TEST(PhonebookWindow, NamesRunDownOneColumnAndOnIntoTheNext) {
   PhonebookRig rig;
   ASSERT_TRUE(rig.Start());
-  const char* names[] = {"张伟", "王芳", "李娜", "刘洋", "陈静", "杨帆", "赵磊", "黄丽", "周杰", "吴敏",
-                         "徐强", "孙悦", "马超", "朱琳", "胡军", "郭晶", "何平", "高翔", "林峰", "罗兰",
-                         "欧阳修远", "司马相如", "诸葛孔明先生", "Lucy", "david", "上海浦东发展银行客服"};
+  const char* names[] = {"张伟",         "王芳",
+                         "李娜",         "刘洋",
+                         "陈静",         "杨帆",
+                         "赵磊",         "黄丽",
+                         "周杰",         "吴敏",
+                         "徐强",         "孙悦",
+                         "马超",         "朱琳",
+                         "胡军",         "郭晶",
+                         "何平",         "高翔",
+                         "林峰",         "罗兰",
+                         "欧阳修远",     "司马相如",
+                         "诸葛孔明先生", "Lucy",
+                         "david",        "上海浦东发展银行客服"};
   std::string store = "\x09\x09";
   for (const char* name : names) store += Rec({name, "13800138000", "021-6888", "", "", "", "", "", "", "", ""});
   store += '\x1E';
@@ -129,13 +139,21 @@ TEST(PhonebookAdd, ANewRecordIsAppendedListedAndSelectedAlone) {
   auto window = rig.Open();
   EXPECT_EQ(window->ColumnWidth(), 36);
   SelectRows(window->list(), {0});
-  rig.dialogSteps.push_back(TypeRecord({Q("赵六七"), Q("139"), QString(), QString(), Q("北京"), QString(), QString(),
-                                        Q("010-1"), Q("www.example.cn")}));
+  rig.dialogSteps.push_back(TypeRecord(
+      {Q("赵六七"), Q("139"), QString(), QString(), Q("北京"), QString(), QString(), Q("010-1"), Q("www.example.cn")}));
   Find<QPushButton>(window.get(), 1000)->click();
   EXPECT_EQ(rig.dialogTitles, (std::vector<std::string>{"详细情况"}));
   EXPECT_TRUE(rig.ui().boxes.empty());
-  const std::string added = std::string("\x10") + Gbk("赵六七") + "\x11" "139" "\x12\x13\x14" + Gbk("北京") +
-                            "\x15\x16\x17" "010-1" "\x18" "www.example.cn" "\x19\x1A\x1B";
+  const std::string added = std::string("\x10") + Gbk("赵六七") +
+                            "\x11"
+                            "139"
+                            "\x12\x13\x14" +
+                            Gbk("北京") +
+                            "\x15\x16\x17"
+                            "010-1"
+                            "\x18"
+                            "www.example.cn"
+                            "\x19\x1A\x1B";
   EXPECT_EQ(rig.ReadStore(), before.substr(0, before.size() - 1) + added + "\x1E");
   EXPECT_EQ(window->EntryTexts(), (QStringList{Q(" 张三"), Q(" 赵六七")}));
   EXPECT_EQ(SelectedRows(window->list()), (std::vector<int>{1}));
@@ -150,8 +168,7 @@ TEST(PhonebookAdd, AnIdenticalRecordAddsNoSecondEntry) {
   const std::string store = Store({Rec({"张三", "13800000000", "", "", "", "", "", "", "", "", "老同学"})});
   rig.WriteStore(store);
   auto window = rig.Open();
-  rig.dialogSteps.push_back(TypeRecord(
-      {Q("张三"), Q("13800000000"), {}, {}, {}, {}, {}, {}, {}, {}, Q("老同学")}));
+  rig.dialogSteps.push_back(TypeRecord({Q("张三"), Q("13800000000"), {}, {}, {}, {}, {}, {}, {}, {}, Q("老同学")}));
   Find<QPushButton>(window.get(), 1000)->click();
   EXPECT_TRUE(rig.ui().boxes.empty());  // no question for an identical record
   EXPECT_EQ(window->EntryTexts(), QStringList{Q(" 张三")});
@@ -194,8 +211,8 @@ TEST(RecordDialog, RefusalsKeepTheDialogOpenAndTheStoreUnchanged) {
   rig.dialogSteps.push_back(attempt({Q("bob"), {}, {}, {}, Q("街道\U0001F600")}));
   rig.dialogSteps.push_back(attempt({Q("\U0001F600")}));
   for (int i = 0; i < 3; ++i) Find<QPushButton>(window.get(), 1000)->click();
-  EXPECT_EQ(rig.TakeTexts(), (std::vector<std::string>{kNameEmpty, std::string(msg::kFieldNotGbk),
-                                                       std::string(msg::kNameNotGbk)}));
+  EXPECT_EQ(rig.TakeTexts(),
+            (std::vector<std::string>{kNameEmpty, std::string(msg::kFieldNotGbk), std::string(msg::kNameNotGbk)}));
   EXPECT_EQ(results, (std::vector<int>{0, 0, 0}));
   ASSERT_EQ(focus.size(), 3u);
   EXPECT_EQ(focus[0], Find<QLineEdit>(&window->recordDialog(), 1008));
@@ -354,8 +371,7 @@ TEST(PhonebookFind, TheFirstEntryInListOrderInAnyLetterCase) {
   rig.WriteStore(Store({Rec({"北京"}), Rec({"Banana"}), Rec({"apricot"}), Rec({"北海"}), Rec({"Apple"})}));
   auto window = rig.Open();
   // 海 (0xBA 0xA3) sorts before 京 (0xBE 0xA9).
-  ASSERT_EQ(window->EntryTexts(),
-            (QStringList{Q(" Apple"), Q(" apricot"), Q(" Banana"), Q(" 北海"), Q(" 北京")}));
+  ASSERT_EQ(window->EntryTexts(), (QStringList{Q(" Apple"), Q(" apricot"), Q(" Banana"), Q(" 北海"), Q(" 北京")}));
   const struct {
     const char* typed;
     int row;
@@ -437,7 +453,10 @@ TEST(PhonebookCommand, ADamagedStoreIsBackedUpAndStartedAfresh) {
   PhonebookRig rig;
   ASSERT_TRUE(rig.Start());
   rig.dialog().phonebookCommand = [](CMyFileDialog& d) { RunPhonebookCommand(&d, d.link(), d.env(), d.ui()); };
-  const std::string damaged = "\x09\x09" "X" + Rec({"amy"}) + "\x1E";
+  const std::string damaged =
+      "\x09\x09"
+      "X" +
+      Rec({"amy"}) + "\x1E";
   rig.WriteStore(damaged);
   int rows = -1;
   rig.dialogSteps.push_back([&](QDialog& dialog) { rows = static_cast<PhonebookWindow&>(dialog).list()->count(); });

@@ -36,19 +36,21 @@ void Settle(int ms) {
 void GrabScreen(const QString& name, const QRect& area = QRect()) {
   QScreen* screen = QGuiApplication::primaryScreen();
   ASSERT_NE(screen, nullptr);
-  QPixmap shot = area.isNull() ? screen->grabWindow(0)
-                               : screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+  QPixmap shot =
+      area.isNull() ? screen->grabWindow(0) : screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
   EXPECT_TRUE(shot.save(ShotDir() + QLatin1Char('/') + name)) << name.toStdString();
 }
 
 // GBK bytes of a short Chinese text with two paragraphs.
 std::string ChineseText() {
   std::string gbk;
-  EXPECT_TRUE(Utf8ToGbk(
-      "\xE3\x80\x80\xE3\x80\x80" "卓卷电子书是一本可以放进口袋的书架。它把文本、网页和文档变成整齐的行，"
-      "每行十六或二十个字节，汉字总在偶数列开始。\r\n"
-      "\xE3\x80\x80\xE3\x80\x80" "第二段：English words wrap at blanks, 中文不会被拆开。\r\n",
-      gbk));
+  EXPECT_TRUE(
+      Utf8ToGbk("\xE3\x80\x80\xE3\x80\x80"
+                "卓卷电子书是一本可以放进口袋的书架。它把文本、网页和文档变成整齐的行，"
+                "每行十六或二十个字节，汉字总在偶数列开始。\r\n"
+                "\xE3\x80\x80\xE3\x80\x80"
+                "第二段：English words wrap at blanks, 中文不会被拆开。\r\n",
+                gbk));
   return gbk;
 }
 

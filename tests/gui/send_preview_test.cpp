@@ -242,8 +242,7 @@ TEST(Preview, AnEbookAlwaysGoesToTheViewer) {
   const ViewerLaunch& launch = p.launches[0];
   EXPECT_TRUE(launch.program.endsWith(QStringLiteral("/quirel-viewer")));
   EXPECT_EQ(launch.environment.value(QStringLiteral("QUIREL_HOME")).toStdString(), p.rig.dialog().env().home);
-  EXPECT_EQ(launch.environment.value(QStringLiteral("QUIREL_SYSTEM_DIR")).toStdString(),
-            p.rig.SystemDir().string());
+  EXPECT_EQ(launch.environment.value(QStringLiteral("QUIREL_SYSTEM_DIR")).toStdString(), p.rig.SystemDir().string());
   EXPECT_EQ(Pane(p.rig).previewPath(), (p.docs / "Story.EBK").string());
   // The next dialog opens at the convert format.
   p.rig.dialogSteps.push_back([](QDialog& dialog) {
@@ -317,8 +316,8 @@ TEST(Preview, WordDocumentsWithoutTheWordProcessor) {
   p.Answer(2, 2);
   p.rig.Button(1005)->click();
   EXPECT_EQ(p.rig.Texts(), (std::vector<std::string>{"系统没有安装 Microsoft Word,\n不能预览 *.doc 文件！",
-                                                      "系统没有安装 Microsoft Word,\n不能转化 *.doc 文件为电子书格式！",
-                                                      " 打开预览文件出错！"}));
+                                                     "系统没有安装 Microsoft Word,\n不能转化 *.doc 文件为电子书格式！",
+                                                     " 打开预览文件出错！"}));
   EXPECT_EQ(p.rig.ui().boxes[1].icon, Icon::Information);
   EXPECT_EQ(p.rig.ui().boxes[2].icon, Icon::Error);
   EXPECT_TRUE(p.launches.empty());

@@ -204,7 +204,9 @@ TEST(SmallDialogs, SendFormatAndDuplicateName) {
     int id;
     int choice;
     int result;
-  } presses[] = {{1088, 1, QDialog::Accepted}, {1089, 2, QDialog::Accepted}, {1090, 3, QDialog::Accepted},
+  } presses[] = {{1088, 1, QDialog::Accepted},
+                 {1089, 2, QDialog::Accepted},
+                 {1090, 3, QDialog::Accepted},
                  {1091, 4, QDialog::Rejected}};
   for (const auto& p : presses) {
     DuplicateDialog dialog(nullptr, QStringLiteral("张三"));

@@ -236,8 +236,8 @@ TEST(DetectParallelPort, PicksTheFirstBaseThatReadsBackFive) {
     EXPECT_EQ(p.control, 0x27A);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(bus.Data(0x278), 0);
-    const std::vector<std::pair<std::uint16_t, std::uint8_t>> order = {
-        {0x37A, 0}, {0x27A, 0}, {0x3BE, 0}, {0x378, 5}, {0x278, 5}, {0x3BC, 5}, {0x278, 0}};
+    const std::vector<std::pair<std::uint16_t, std::uint8_t>> order = {{0x37A, 0}, {0x27A, 0}, {0x3BE, 0}, {0x378, 5},
+                                                                       {0x278, 5}, {0x3BC, 5}, {0x278, 0}};
     EXPECT_EQ(bus.writes, order);
   }
   {

@@ -114,7 +114,7 @@ TEST_F(Pacer, ReadOnlyFoldersAreWalkedAndLinksDoNotLoop) {
   const fs::path tree = MakeTree();
   Write(tree / "locked" / "d", 5);
   fs::permissions(tree / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-  fs::create_directory_symlink("..", tree / "sub" / "up");      // back to tree: a loop
+  fs::create_directory_symlink("..", tree / "sub" / "up");       // back to tree: a loop
   fs::create_directory_symlink(tree / "locked", tree / "also");  // another way into locked
   fs::create_symlink(tree / "a.txt", tree / "a-link");           // a file by another name
   std::int32_t size = 0, count = 0;

@@ -37,7 +37,8 @@ TEST(LayoutLines, EveryFilledFieldGetsItsOwnRun) {
   PhonebookRecord r;
   for (int k = 0; k < PhonebookRecord::kFieldCount; ++k) r.Field(k) = std::string(1, static_cast<char>('a' + k));
   std::string expected;
-  for (int k = 0; k < 11; ++k) expected += Repeat(0x10 + k, 5) + std::string(1, static_cast<char>('a' + k)) + std::string(10, ' ');
+  for (int k = 0; k < 11; ++k)
+    expected += Repeat(0x10 + k, 5) + std::string(1, static_cast<char>('a' + k)) + std::string(10, ' ');
   expected += kEnd;
   EXPECT_EQ(LayoutLines(BuildRecord(r)), expected);
   EXPECT_EQ(expected.size(), 11u * 16 + 5);
@@ -49,7 +50,7 @@ TEST(LayoutLines, ElevenLettersFillTheFirstLineExactly) {
 
 TEST(LayoutLines, SixthGbkCharacterMovesToTheSecondLine) {
   const std::string five = "\xD5\xC5\xC8\xFD\xC0\xEE\xCB\xC4\xCD\xF5";  // 张三李四王
-  const std::string sixth = "\xCE\xE5";                                  // 五
+  const std::string sixth = "\xCE\xE5";                                 // 五
   const std::string layout = LayoutLines(Rec(five + sixth));
   EXPECT_EQ(layout, Repeat(0x10, 5) + five + std::string(1, '\0') + sixth + std::string(14, ' ') + kNoMobile + kEnd);
   EXPECT_EQ(layout[15], '\0');
@@ -57,16 +58,15 @@ TEST(LayoutLines, SixthGbkCharacterMovesToTheSecondLine) {
 
 TEST(LayoutLines, LetterBeforeAGbkCharacterShiftsTheFiller) {
   // Ten letters end at position 14; the character cannot start at 15.
-  EXPECT_EQ(LayoutLines(Rec("abcdefghij\xD5\xC5")),
-            Repeat(0x10, 5) + "abcdefghij" + std::string(1, '\0') + "\xD5\xC5" + std::string(14, ' ') + kNoMobile + kEnd);
+  EXPECT_EQ(LayoutLines(Rec("abcdefghij\xD5\xC5")), Repeat(0x10, 5) + "abcdefghij" + std::string(1, '\0') + "\xD5\xC5" +
+                                                        std::string(14, ' ') + kNoMobile + kEnd);
   // Nine letters leave 14 and 15 for a whole character.
   EXPECT_EQ(LayoutLines(Rec("abcdefghi\xD5\xC5")), Repeat(0x10, 5) + "abcdefghi\xD5\xC5" + kNoMobile + kEnd);
 }
 
 TEST(LayoutLines, FilledMobileAndNoteReplaceTheFiller) {
-  EXPECT_EQ(LayoutLines(Rec("Tom", "139", "", "hi")),
-            NameLine("Tom") + Repeat(0x11, 5) + "139" + std::string(8, ' ') + Repeat(0x1A, 5) + "hi" +
-                std::string(9, ' ') + kEnd);
+  EXPECT_EQ(LayoutLines(Rec("Tom", "139", "", "hi")), NameLine("Tom") + Repeat(0x11, 5) + "139" + std::string(8, ' ') +
+                                                          Repeat(0x1A, 5) + "hi" + std::string(9, ' ') + kEnd);
 }
 
 struct Image {
@@ -114,8 +114,8 @@ TEST(BuildExchangeFiles, EmptyStoreGivesEmptyDataAndBareTables) {
   EXPECT_EQ(ReadFile(files.tmp3), "");
   EXPECT_TRUE(std::filesystem::exists(files.tmp3));
   EXPECT_EQ(ReadFile(files.idx), Repeat(0xFF, 8192));
-  EXPECT_EQ(ReadFile(files.qry), Bytes({0xF2, 0xF2, 0, 0}) + Repeat(0xFF, 4092) + Bytes({0xF3, 0xF3, 0, 0}) +
-                                     Repeat(0xFF, 4092));
+  EXPECT_EQ(ReadFile(files.qry),
+            Bytes({0xF2, 0xF2, 0, 0}) + Repeat(0xFF, 4092) + Bytes({0xF3, 0xF3, 0, 0}) + Repeat(0xFF, 4092));
   EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -127,19 +127,19 @@ TEST(BuildQueryFile, SharedInitialsShareOneEntry) {
   const std::string& q = built.image.query;
   ASSERT_EQ(q.size(), 8192u);
   const std::string tableA = Bytes({0xF2, 0xF2, 0, 3, 'A', 0, 0, 0, 'b', 0, 0, 0, 'B', 0, 0, 0,  //
-                                    0, 2, 0, 1, 0, 2,                                            //
-                                    0, 1, 0, 3,                                                  //
-                                    0, 1, 0, 4});
+                                    0,    2,    0, 1, 0,   2,                                    //
+                                    0,    1,    0, 3,                                            //
+                                    0,    1,    0, 4});
   EXPECT_EQ(q.substr(0, 4096), tableA + Repeat(0xFF, 4096 - tableA.size()));
   const std::string tableB = Bytes({0xF3, 0xF3, 0, 2, 0xC0, 0xEE, 0, 0, 0xD5, 0xC5, 0, 0,  //
-                                    0, 1, 0, 5,                                         //
-                                    0, 2, 0, 6, 0, 7});
+                                    0,    1,    0, 5,                                      //
+                                    0,    2,    0, 6, 0,    7});
   EXPECT_EQ(q.substr(4096), tableB + Repeat(0xFF, 4096 - tableB.size()));
 }
 
 TEST(UnpackRecords, NameAndNoteComeBackWithEveryMarker) {
-  const std::string layout = NameLine("Tom") + kNoMobile + Repeat(0x1A, 5) + "hi" + std::string(9, ' ') + kEnd +
-                             Repeat(0xFF, 20);
+  const std::string layout =
+      NameLine("Tom") + kNoMobile + Repeat(0x1A, 5) + "hi" + std::string(9, ' ') + kEnd + Repeat(0xFF, 20);
   EXPECT_EQ(UnpackRecords(layout), Rec("Tom", "", "", "hi"));
 }
 
@@ -173,9 +173,11 @@ TEST(ComposeExchange, LimitsOfTheReaderFilesAreCheckedFirst) {
 
   // A record that lays out larger than a block, and one merged in too long.
   const std::string wide = Rec("a", "", "", std::string(8170, 'x'));
-  EXPECT_EQ(ComposeExchange(Store(wide), {" a"}, image), Problem("电话本中有记录长度超出系统允许值,\n不能传送到卓卷电子书!"));
+  EXPECT_EQ(ComposeExchange(Store(wide), {" a"}, image),
+            Problem("电话本中有记录长度超出系统允许值,\n不能传送到卓卷电子书!"));
   const std::string huge = Rec("b", "", "", std::string(8200, 'x'));
-  EXPECT_EQ(ComposeExchange(Store(huge), {" b"}, image), Problem("电话本中有记录长度超出系统允许值,\n不能传送到卓卷电子书!"));
+  EXPECT_EQ(ComposeExchange(Store(huge), {" b"}, image),
+            Problem("电话本中有记录长度超出系统允许值,\n不能传送到卓卷电子书!"));
 
   // 512 different Chinese initials overflow the second table.
   std::string chinese;

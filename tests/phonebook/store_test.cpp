@@ -88,7 +88,8 @@ TEST_F(StoreTest, EachDamageIsReportedAndBackedUpByteForByte) {
       {"\x09\x09 " + one + "\x1E", "电话本数据已被破坏！201"},
       {Store(missing15), "电话本数据已被破坏！202"},
       {Store(swapped), "电话本数据已被破坏！202"},
-      {Store(one + Rec("Ann") + "\x10" + "Bo\x11\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A\x1B"), "电话本数据已被破坏！202"},
+      {Store(one + Rec("Ann") + "\x10" + "Bo\x11\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A\x1B"),
+       "电话本数据已被破坏！202"},
       {Bytes({0x09, 0x09, 0x1B}), "电话本数据已被破坏！3 \n备份数据文件为tarnviktelcom.bak"},
       {"\x09\x09" + one, "电话本数据已被破坏！3 \n备份数据文件为tarnviktelcom.bak"},
       {"\x09\x09" + one + " \x1E", "电话本数据已被破坏！203"},
@@ -134,7 +135,19 @@ TEST_F(StoreTest, ListAndParseFollowTheMarkers) {
   EXPECT_FALSE(ParseRecord(text, "To"));  // a NameKey matches whole names only
   PhonebookRecord full;
   for (int k = 0; k < PhonebookRecord::kFieldCount; ++k) full.Field(k) = std::string(1, static_cast<char>('a' + k));
-  EXPECT_EQ(BuildRecord(full), "\x10" "a\x11" "b\x12" "c\x13" "d\x14" "e\x15" "f\x16" "g\x17" "h\x18" "i\x19" "j\x1A" "k\x1B");
+  EXPECT_EQ(BuildRecord(full),
+            "\x10"
+            "a\x11"
+            "b\x12"
+            "c\x13"
+            "d\x14"
+            "e\x15"
+            "f\x16"
+            "g\x17"
+            "h\x18"
+            "i\x19"
+            "j\x1A"
+            "k\x1B");
 }
 
 TEST_F(StoreTest, AddAppendsBeforeTheEndMark) {
@@ -243,7 +256,11 @@ TEST_F(StoreTest, TextWithoutAGbkFormIsRefused) {
 
 TEST_F(StoreTest, DelimiterBytesInFieldsNeverReachTheStore) {
   WriteFile(files.store, Store(""));
-  EXPECT_TRUE(Save(Person("T\x12om", "1\x1E" "39", "", "a\rb\nc")).saved);
+  EXPECT_TRUE(Save(Person("T\x12om",
+                          "1\x1E"
+                          "39",
+                          "", "a\rb\nc"))
+                  .saved);
   EXPECT_EQ(ReadFile(files.store), Store(Rec("Tom", "139", "", "abc")));
   EXPECT_EQ(CheckStore(files, ui), 1);
 }

@@ -47,7 +47,8 @@ std::vector<std::uint8_t> Vec(const std::string& s) { return {s.begin(), s.end()
 // A reader that answers 0xFA with a fixed byte stream.
 class GiveScript final : public reader::CommandHandler {
  public:
-  GiveScript(reader::Firmware& firmware, std::vector<std::uint8_t> bytes) : firmware_(firmware), bytes_(std::move(bytes)) {}
+  GiveScript(reader::Firmware& firmware, std::vector<std::uint8_t> bytes)
+      : firmware_(firmware), bytes_(std::move(bytes)) {}
   bool Start() override {
     firmware_.reader().Give(bytes_);
     return false;
@@ -73,9 +74,8 @@ struct Rig {
     std::unique_ptr<reader::Firmware> firmware;
     if (script != nullptr) {
       firmware = std::make_unique<reader::Firmware>(dir.Path("reader"));
-      firmware->Register(0xFA, [bytes = Vec(*script)](reader::Firmware& f) {
-        return std::make_unique<GiveScript>(f, bytes);
-      });
+      firmware->Register(
+          0xFA, [bytes = Vec(*script)](reader::Firmware& f) { return std::make_unique<GiveScript>(f, bytes); });
     } else {
       firmware = reader::MakeFirmware(dir.Path("reader"));
     }
@@ -123,7 +123,8 @@ TEST(SendPhonebook, EmptyStoreSendsBothTablesThenTheEnd) {
   rig.Open("");
   EXPECT_EQ(rig.exchange->SendPhonebook(), PhonebookResult::Done);
   const std::string index = Repeat(0xFF, 8192);
-  const std::string query = Bytes({0xF2, 0xF2, 0, 0}) + Repeat(0xFF, 4092) + Bytes({0xF3, 0xF3, 0, 0}) + Repeat(0xFF, 4092);
+  const std::string query =
+      Bytes({0xF2, 0xF2, 0, 0}) + Repeat(0xFF, 4092) + Bytes({0xF3, 0xF3, 0, 0}) + Repeat(0xFF, 4092);
   EXPECT_EQ(Received(rig), LinkOpening(0x06) + Bytes({0xF1, 0xA5, 0x4C}) + index + Bytes({Sum(index)}) +
                                Bytes({0xF5, 0xA5, 0x1B}) + query + Bytes({Sum(query)}) + Bytes({0xA5, 0x1E}));
   ASSERT_EQ(rig.ui.messages.size(), 1u);
@@ -230,8 +231,8 @@ TEST(ReceivePhonebook, EndMarkInsideADataFrameEndsAtOnce) {
   Rig rig(&script);
   rig.Open(Rec("Zoe"));
   EXPECT_EQ(rig.exchange->ReceivePhonebook(), PhonebookResult::Done);
-  EXPECT_EQ(rig.reader->PendingGive(), 50u);   // nothing after the 0x1E was taken
-  EXPECT_EQ(ReadFile(rig.files.tmp), "");      // the cut frame is not kept
+  EXPECT_EQ(rig.reader->PendingGive(), 50u);                                    // nothing after the 0x1E was taken
+  EXPECT_EQ(ReadFile(rig.files.tmp), "");                                       // the cut frame is not kept
   EXPECT_EQ(rig.ui.Fake(ProgressKind::Phonebook)->bars[Bar::Overall].high, 2);  // its ten 0x10 still count
   EXPECT_EQ(ReadFile(rig.files.store), Store(Rec("Zoe")));
 }
@@ -313,7 +314,10 @@ TEST(MergeRecords, AsksEvenForIdenticalRecordsAndSkipsMalformedOnes) {
   EXPECT_EQ(rig.ui.duplicateNames.size(), 1u);
   EXPECT_EQ(merged.skipped, 1);
   // A received record that lacks a marker never reaches the store.
-  const MergeResult bad = rig.exchange->MergeRecords("\x10" "Eve\x11\x12\x13\x1B", Store(""));
+  const MergeResult bad = rig.exchange->MergeRecords(
+      "\x10"
+      "Eve\x11\x12\x13\x1B",
+      Store(""));
   EXPECT_EQ(bad.store, Store(""));
   EXPECT_EQ(bad.skipped, 1);
 }

@@ -31,8 +31,8 @@ TEST(SendList, KeptInCaseInsensitiveOrder) {
   list.AddFolder("/z");
   list.AddFile("/x/C.txt");
   list.AddFolder("/a");
-  EXPECT_EQ(Texts(list), (std::vector<std::string>{" /a", " /z", "a.txt--------/x/", "b.txt--------/x/",
-                                                   "c.txt--------/x/"}));
+  EXPECT_EQ(Texts(list),
+            (std::vector<std::string>{" /a", " /z", "a.txt--------/x/", "b.txt--------/x/", "c.txt--------/x/"}));
 }
 
 TEST(SendList, SameFileOrFolderOnlyOnce) {

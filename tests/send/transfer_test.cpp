@@ -36,8 +36,8 @@ TEST(SendFile, AnnouncementIsBurstDepthRecordsHeaderThenData) {
   expected.push_back(1);  // depth
   const std::vector<std::uint8_t> record = {'b', 'o', 'o', 'k', 's', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   expected.insert(expected.end(), record.begin(), record.end());
-  const std::vector<std::uint8_t> header = {'r', 'e', 'p', 'o', 'r', 't', 0, 0, 0, 0, 0, 0, 0, 0,
-                                            't', 'x', 't', 0, 0, 5};
+  const std::vector<std::uint8_t> header = {'r', 'e', 'p', 'o', 'r', 't', 0,   0, 0, 0,
+                                            0,   0,   0,   0,   't', 'x', 't', 0, 0, 5};
   expected.insert(expected.end(), header.begin(), header.end());
   expected.push_back(0x01);  // report 0x29C + txt 0x160 + 5 = 0x401
   for (char c : std::string("hello")) expected.push_back(static_cast<std::uint8_t>(c));

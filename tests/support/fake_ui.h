@@ -28,9 +28,18 @@ struct BarState {
 
 class FakeProgress final : public ProgressWindow {
  public:
-  void Show() override { visible = true; ++shows; }
-  void Hide() override { visible = false; ++hides; }
-  void SetLabel(std::string_view text) override { label = std::string(text); labels.push_back(label); }
+  void Show() override {
+    visible = true;
+    ++shows;
+  }
+  void Hide() override {
+    visible = false;
+    ++hides;
+  }
+  void SetLabel(std::string_view text) override {
+    label = std::string(text);
+    labels.push_back(label);
+  }
   void SetRange(Bar bar, int low, int high) override {
     auto& b = bars[bar];
     b.low = low;
