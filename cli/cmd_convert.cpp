@@ -1,12 +1,19 @@
 // quirel convert: one document to the bytes a send in the convert format
 // would put on the cable.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
 
 #include "cli/command.h"
+#include "common/text.h"
 #include "convert/convert.h"
+#include "resources/messages.h"
 
 namespace quirel::cli {
 namespace {
@@ -48,9 +55,51 @@ int RunConvert(Context& context) {
     std::cerr << "quirel convert: cannot read " << input << '\n';
     return kExitFailed;
   }
+  // A send would take such a document as plain text; asked for a conversion,
+  // rows of its binary bytes would be a wrong result.
+  const std::string name = std::filesystem::path(input).filename().string();
+  if (convert::ClassifyName(LowerAscii(name)) == convert::kWordDocument && !convert::WordInstalled()) {
+    context.ui().ShowMessage(msg::kNoWordConvert, msg::kCaption, Icon::Information);
+    std::cerr << "quirel convert: " << name
+              << " is a word-processor document and LibreOffice was not found (soffice, or the program "
+                 "QUIREL_SOFFICE names)\n";
+    return kExitFailed;
+  }
+
+  // Converted into a work file first, so that a failed conversion leaves
+  // OUTPUT as it was and "-" can stand for standard output.
+  const std::string work = context.env().SystemFile("quirel-convert-" + std::to_string(::getpid()) + ".ebk");
   convert::Context ctx{context.env(), context.ui(), rowWidth};
-  if (convert::ConvertDocument(ctx, input, output) != 0) {
+  const int converted = convert::ConvertDocument(ctx, input, work);
+  std::string bytes;
+  if (converted == 0) {
+    std::ifstream in(work, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::filesystem::remove(work, ec);
+  if (converted != 0) {
     std::cerr << "quirel convert: " << input << " was not converted\n";
+    return kExitFailed;
+  }
+
+  if (output == "-") {
+    std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::cout.flush();
+    if (!std::cout) {
+      std::cerr << "quirel convert: cannot write to standard output\n";
+      return kExitFailed;
+    }
+    return kExitDone;
+  }
+  errno = 0;
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
+  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (out) out.flush();
+  if (!out) {
+    const int error = errno;
+    std::cerr << "quirel convert: cannot write " << output;
+    if (error != 0) std::cerr << ": " << std::strerror(error);
+    std::cerr << '\n';
     return kExitFailed;
   }
   return kExitDone;
@@ -61,15 +110,16 @@ int RunConvert(Context& context) {
 QUIREL_CLI_COMMAND({"convert", "convert one document to the reader's e-book rows",
                     "quirel convert [--font large|small] INPUT OUTPUT\n\n"
                     "Converts INPUT exactly as a send in the convert format would and writes the\n"
-                    "bytes that would go to the reader to OUTPUT. The kind comes from the name:\n"
-                    ".txt text, .htm/.html web page, .doc/.docx/.rtf/.odt word-processor document\n"
-                    "(through LibreOffice; without it the document is taken as plain text), .ebk\n"
+                    "bytes that would go to the reader to OUTPUT (\"-\": standard output). The kind\n"
+                    "comes from the name: .txt text, .htm/.html web page, .doc/.docx/.rtf/.odt\n"
+                    "word-processor document (through LibreOffice, which must be installed), .ebk\n"
                     "e-book (copied as it is); anything else is taken as text. UTF-8 text and\n"
                     "pages are recoded to GBK, Big5 rows to GB.\n\n"
                     "  --font large   rows of 16 bytes\n"
                     "  --font small   rows of 20 bytes (the default)\n\n"
-                    "The work files stay in the system directory. Exit status: 0 done, 1 failed,\n"
-                    "64 bad usage.\n",
+                    "The work files stay in the system directory. Exit status: 0 done, 1 failed\n"
+                    "(the reason is printed: an unreadable INPUT, a word-processor document without\n"
+                    "LibreOffice, an OUTPUT that cannot be written), 64 bad usage.\n",
                     &RunConvert});
 
 }  // namespace quirel::cli

@@ -242,7 +242,9 @@ QUIREL_CLI_COMMAND({"phonebook", "keep the phonebook; send it to, receive it fro
                     "replacing another record of the same name, delete asks before deleting, and\n"
                     "clear-reader before erasing the reader's phonebook: answer on the terminal or\n"
                     "with --yes / --no. receive asks about every name both sides hold unless\n"
-                    "--on-duplicate answers for all; cancel leaves the phonebook as it was.\n",
+                    "--on-duplicate answers for all (--yes replaces, --no keeps the PC's record);\n"
+                    "cancel leaves the phonebook as it was, and so does a receive with nobody at a\n"
+                    "terminal to answer (exit status 2, with a note saying so).\n",
                     &RunPhonebook});
 
 }  // namespace quirel::cli

@@ -8,6 +8,7 @@
 
 #include "cli/command.h"
 #include "reader/firmware.h"
+#include "reader/port_factory.h"
 #include "reader/storage.h"
 
 namespace fs = std::filesystem;
@@ -15,31 +16,43 @@ namespace fs = std::filesystem;
 namespace quirel::cli {
 namespace {
 
-void List(const fs::path& books, const fs::path& dir, std::ostream& out) {
+// Returns the number of entries listed.
+std::size_t List(const fs::path& books, const fs::path& dir, std::ostream& out) {
   std::vector<fs::path> entries;
   std::error_code ec;
   for (fs::directory_iterator it(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
     entries.push_back(it->path());
   std::sort(entries.begin(), entries.end());
+  std::size_t listed = 0;
   for (const fs::path& entry : entries) {
     const fs::file_status status = fs::symlink_status(entry, ec);
     const std::string relative = entry.lexically_relative(books).generic_string();
     if (fs::is_directory(status)) {
       out << relative << "/\n";
-      List(books, entry, out);
+      listed += 1 + List(books, entry, out);
     } else if (fs::is_regular_file(status)) {
       out << relative << '\t' << fs::file_size(entry, ec) << '\n';
+      ++listed;
     }
   }
+  return listed;
 }
 
 int RunReader(Context& context) {
   const std::vector<std::string>& args = context.args;
   if (args.empty()) return context.Usage("needs a subcommand: ls or cursor");
+  if (!reader::IsVirtualSpec(context.portSpec())) {
+    // Only the virtual reader's storage can be looked into from here.
+    std::cerr << "quirel reader: the port " << context.portSpec()
+              << " is not the virtual reader; name it with --port virtual[:DIR]\n";
+    return kExitFailed;
+  }
   reader::Firmware storage(context.virtualReaderDir());
   if (args[0] == "ls") {
     if (args.size() != 1) return context.Usage("ls takes no arguments");
-    List(storage.Books(), storage.Books(), std::cout);
+    if (List(storage.Books(), storage.Books(), std::cout) == 0)
+      std::cerr << "quirel reader: the virtual reader in " << storage.Books().parent_path().string()
+                << " holds no files\n";
     return kExitDone;
   }
   if (args[0] == "cursor") {
@@ -65,7 +78,7 @@ QUIREL_CLI_COMMAND({"reader", "look into the virtual reader's storage",
                     "Usage: quirel reader ls\n"
                     "       quirel reader cursor [PATH]\n\n"
                     "Works on the storage folder of the virtual reader that --port names (or would\n"
-                    "name), without opening the port.\n"
+                    "name), without opening the port; any other port is refused (exit status 1).\n"
                     "  ls            lists the reader's files and folders (books/), folders ending in\n"
                     "                \"/\", files followed by their size in bytes\n"
                     "  cursor        shows the item at the reader's cursor\n"

@@ -42,6 +42,8 @@ class Context {
   // The storage folder of the virtual reader that --port names (or would
   // name), without opening the port.
   virtual std::string virtualReaderDir() = 0;
+  // The port choice in force (--port, QUIREL_PORT or auto).
+  virtual const std::string& portSpec() const = 0;
   // Writes a usage error for this command on standard error; returns kExitUsage.
   virtual int Usage(const std::string& problem) = 0;
 };

@@ -83,9 +83,11 @@ std::string ProgramDir(const char* argv0) {
 
 class MainContext final : public Context {
  public:
-  MainContext(std::string commandName, std::string portSpec, std::string home, std::string systemDir, TerminalUi& ui)
+  MainContext(std::string commandName, std::string portSpec, std::string portError, std::string home,
+              std::string systemDir, TerminalUi& ui)
       : commandName_(std::move(commandName)),
         portSpec_(std::move(portSpec)),
+        portError_(std::move(portError)),
         home_(std::move(home)),
         systemDir_(std::move(systemDir)),
         ui_(ui) {}
@@ -109,12 +111,18 @@ class MainContext final : public Context {
   }
 
   reader::VirtualReader* virtualReader() override {
+    CheckPortChoice();
     if (!reader::IsVirtualSpec(portSpec_)) return nullptr;
     OpenPortOnce();
     return opened_.virtualReader;
   }
 
-  std::string virtualReaderDir() override { return reader::VirtualReaderDir(portSpec_, env()); }
+  std::string virtualReaderDir() override {
+    CheckPortChoice();
+    return reader::VirtualReaderDir(portSpec_, env());
+  }
+
+  const std::string& portSpec() const override { return portSpec_; }
 
   int Usage(const std::string& problem) override {
     std::cerr << "quirel " << commandName_ << ": " << problem << "\nTry 'quirel " << commandName_ << " --help'.\n";
@@ -122,8 +130,15 @@ class MainContext final : public Context {
   }
 
  private:
+  void CheckPortChoice() {
+    if (portError_.empty()) return;
+    std::cerr << "quirel: " << portError_ << '\n';
+    std::exit(kExitUsage);
+  }
+
   void OpenPortOnce() {
     if (opened_.port) return;
+    CheckPortChoice();
     std::string error;
     opened_ = reader::OpenPort(portSpec_, env(), error);
     if (!opened_.port) {
@@ -136,6 +151,7 @@ class MainContext final : public Context {
 
   std::string commandName_;
   std::string portSpec_;
+  std::string portError_;  // why the port choice of the environment is unusable
   std::string home_;
   std::string systemDir_;
   TerminalUi& ui_;
@@ -221,8 +237,17 @@ int Main(int argc, char** argv) {
     return kExitDone;
   }
 
+  // A bad --port is a usage error at once. A bad QUIREL_PORT only matters to
+  // the commands that use the port, and the message says where it came from.
+  const bool portFromEnvironment = portSpec.empty();
   portSpec = reader::ChosenPortSpec(portSpec);
-  if (std::string error; !reader::ValidPortSpec(portSpec, error)) return UsageError(error);
+  std::string portError;
+  if (!reader::ValidPortSpec(portSpec, portError)) {
+    if (!portFromEnvironment) return UsageError(portError);
+    portError = "the environment variable QUIREL_PORT=" + portSpec + " names no port: " + portError;
+  } else {
+    portError.clear();
+  }
 
   // Bound at start-up as the window program does; nothing depends on it.
   LoadPacer(ProgramDir(argc > 0 ? argv[0] : nullptr));
@@ -232,7 +257,7 @@ int Main(int argc, char** argv) {
   if (no) ui->SetQuestionAnswer(Answer::No);
   TerminalUi::InstallInterruptHandler();
 
-  MainContext context(commandName, portSpec, home, systemDir, *ui);
+  MainContext context(commandName, portSpec, portError, home, systemDir, *ui);
   context.args = std::move(args);
   context.answerYes = yes;
   context.answerNo = no;

@@ -4,7 +4,11 @@
 #include <csignal>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include <sys/ioctl.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
 #include <unistd.h>
 
 #include "cli/command.h"
@@ -41,13 +45,64 @@ std::string_view Title(ProgressKind kind) {
   return {};
 }
 
-// The last `limit` bytes of a UTF-8 text, cut at a character boundary.
-std::string Tail(std::string_view text, std::size_t limit) {
-  if (text.size() <= limit) return std::string(text);
-  std::size_t start = text.size() - limit;
-  while (start < text.size() && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) ++start;
-  return "..." + std::string(text.substr(start));
+// Columns one character takes on a terminal: Chinese characters take two.
+std::size_t CharColumns(UChar32 c) {
+  if (c < 0) return 1;  // a stray byte shows as one replacement mark
+  const auto width = static_cast<UEastAsianWidth>(u_getIntPropertyValue(c, UCHAR_EAST_ASIAN_WIDTH));
+  return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
 }
+
+// The byte offsets at which the characters of a UTF-8 text start, and the
+// text's end.
+std::vector<std::size_t> CharStarts(std::string_view text, std::vector<std::size_t>& columns) {
+  std::vector<std::size_t> starts;
+  const auto length = static_cast<std::int32_t>(text.size());
+  for (std::int32_t i = 0; i < length;) {
+    starts.push_back(static_cast<std::size_t>(i));
+    UChar32 c = 0;
+    U8_NEXT(text.data(), i, length, c);
+    columns.push_back(CharColumns(c));
+  }
+  starts.push_back(text.size());
+  return starts;
+}
+
+std::size_t Columns(std::string_view text) {
+  std::vector<std::size_t> columns;
+  CharStarts(text, columns);
+  std::size_t sum = 0;
+  for (std::size_t c : columns) sum += c;
+  return sum;
+}
+
+// The longest beginning of text that fits in limit columns.
+std::string Head(std::string_view text, std::size_t limit) {
+  std::vector<std::size_t> columns;
+  const std::vector<std::size_t> starts = CharStarts(text, columns);
+  std::size_t used = 0, count = 0;
+  while (count < columns.size() && used + columns[count] <= limit) used += columns[count++];
+  return std::string(text.substr(0, starts[count]));
+}
+
+// The end of text in at most limit columns, "..." in front when cut.
+std::string Tail(std::string_view text, std::size_t limit) {
+  if (Columns(text) <= limit) return std::string(text);
+  if (limit < 3) return {};
+  std::vector<std::size_t> columns;
+  const std::vector<std::size_t> starts = CharStarts(text, columns);
+  std::size_t used = 3, first = columns.size();
+  while (first > 0 && used + columns[first - 1] <= limit) used += columns[--first];
+  return "..." + std::string(text.substr(starts[first]));
+}
+
+// The width of the terminal on standard error, 80 when it cannot be told.
+std::size_t TerminalColumns() {
+  winsize size{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+constexpr std::string_view kNoTerminalNote = "quirel: no terminal to answer on: ";
 
 int Percent(int low, int high, int pos) {
   if (high <= low) return 0;
@@ -114,18 +169,21 @@ void TerminalProgress::Changed() {
   if (visible_) ui_.Draw(*this, false);
 }
 
-std::string TerminalProgress::Line() const {
+std::string TerminalProgress::Line(std::size_t columns) const {
   const auto& overall = bars_[static_cast<int>(Bar::Overall)];
   const auto& file = bars_[static_cast<int>(Bar::File)];
-  const int total = Percent(overall.low, overall.high, overall.pos);
-  constexpr int kWidth = 20;
-  const int filled = total * kWidth / 100;
-  std::string line(Title(kind_));
-  if (!label_.empty()) line += " " + Tail(label_, 40);
-  line += " [" + std::string(static_cast<std::size_t>(filled), '#') +
-          std::string(static_cast<std::size_t>(kWidth - filled), '.') + "] " + std::to_string(total) + "%";
-  if (kind_ != ProgressKind::Phonebook) line += " (" + std::to_string(Percent(file.low, file.high, file.pos)) + "%)";
-  return line;
+  const std::string total = std::to_string(Percent(overall.low, overall.high, overall.pos)) + "%";
+  // One figure per bar; the phonebook window has only the overall one.
+  const std::string figures =
+      kind_ == ProgressKind::Phonebook
+          ? "  " + total
+          : "  file " + std::to_string(Percent(file.low, file.high, file.pos)) + "%  total " + total;
+  const std::string title(Title(kind_));
+  // The last column stays free: a line that fills it wraps on some terminals.
+  const std::size_t room = columns > 1 ? columns - 1 : 0;
+  const std::size_t fixed = Columns(title) + Columns(figures);
+  if (label_.empty() || fixed + 1 + 3 > room) return Head(title + figures, room);
+  return title + " " + Tail(label_, room - fixed - 1) + figures;
 }
 
 // ---------------------------------------------------------------- interface
@@ -168,7 +226,7 @@ void TerminalUi::Draw(const TerminalProgress& window, bool force) {
   const auto now = std::chrono::steady_clock::now();
   if (!force && lineDrawn_ && now - lastDraw_ < std::chrono::milliseconds(50)) return;
   lastDraw_ = now;
-  err_ << "\r\x1b[K" << window.Line() << std::flush;
+  err_ << "\r\x1b[K" << window.Line(columns_ != 0 ? columns_ : TerminalColumns()) << std::flush;
   lineDrawn_ = true;
 }
 
@@ -184,7 +242,10 @@ Answer TerminalUi::ShowMessage(std::string_view text, std::string_view, Icon, Bu
   err_ << text << '\n' << std::flush;
   if (buttons == Buttons::Ok) return Answer::Ok;
   if (questionAnswer_) return *questionAnswer_;
-  if (!inIsTerminal_) return Answer::No;
+  if (!inIsTerminal_) {
+    err_ << kNoTerminalNote << "taken as no (--yes answers yes)\n" << std::flush;
+    return Answer::No;
+  }
   for (;;) {
     err_ << "[y/n] " << std::flush;
     std::string line;
@@ -238,11 +299,15 @@ std::optional<ReceiveOptions> TerminalUi::AskReceiveOptions() {
 
 int TerminalUi::AskDuplicate(std::string_view name) {
   if (duplicateChoice_) return *duplicateChoice_;
-  // Without anyone to ask, leave the store as it was.
-  constexpr int kCancelChoice = 4;
-  if (!inIsTerminal_) return kCancelChoice;
+  constexpr int kReplaceChoice = 1, kSkipChoice = 2, kCancelChoice = 4;
+  if (questionAnswer_) return *questionAnswer_ == Answer::Yes ? kReplaceChoice : kSkipChoice;
   ClearLine();
   err_ << msg::kDuplicateFound << ' ' << name << '\n';
+  if (!inIsTerminal_) {
+    // Without anyone to ask, leave the store as it was, and say so.
+    err_ << kNoTerminalNote << "nothing is changed (--yes replaces, --no keeps the PC's records)\n" << std::flush;
+    return kCancelChoice;
+  }
   for (;;) {
     err_ << "1 " << msg::kReplace << "  2 " << msg::kSkip << "  3 " << msg::kReplaceAll << "  4 " << msg::kCancel
          << ": " << std::flush;

@@ -35,8 +35,9 @@ class TerminalProgress final : public ProgressWindow {
   bool visible() const { return visible_; }
   // What the interrupt button does: raise the flag and take the window down.
   void PressInterrupt();
-  // The line as it is drawn, without the terminal controls.
-  std::string Line() const;
+  // The line as it is drawn on a terminal of that many columns, without
+  // the terminal controls.
+  std::string Line(std::size_t columns = 80) const;
 
  private:
   struct BarState {
@@ -75,7 +76,10 @@ class TerminalUi final : public UserInterface {
   void SetSendFormat(std::optional<int> format) { sendFormat_.emplace(format); }
   void SetClearMode(std::optional<int> mode) { clearMode_.emplace(mode); }
   void SetReceiveOptions(std::optional<ReceiveOptions> options) { receiveOptions_.emplace(std::move(options)); }
+  // A --yes / --no answer replaces a duplicate or keeps the PC's record.
   void SetDuplicateChoice(int choice) { duplicateChoice_ = choice; }
+  // The terminal's width for the progress line; 0 asks the terminal.
+  void SetColumns(std::size_t columns) { columns_ = columns; }
 
   Answer ShowMessage(std::string_view text, std::string_view caption, Icon icon, Buttons buttons) override;
   void Diagnostic(std::string_view line) override;
@@ -103,6 +107,7 @@ class TerminalUi final : public UserInterface {
   bool inIsTerminal_;
   bool errIsTerminal_;
   bool lineDrawn_ = false;
+  std::size_t columns_ = 0;
   std::chrono::steady_clock::time_point lastDraw_{};
 
   std::optional<Answer> questionAnswer_;

@@ -17,31 +17,34 @@ int ClearDevice(Link& link, const Environment& env) {
   return ClearDevice(link, env, *mode);
 }
 
+std::optional<MissingSystemFile> FindMissingSystemFile(const Environment& env, std::uint64_t* total) {
+  static constexpr MissingSystemFile kFiles[] = {
+      {kFontFileJ, msg::kFont1OpenFailed},
+      {kFontFileF, msg::kFont2OpenFailed},
+      {kBitmapFile, msg::kBitmapCheckFailed},
+  };
+  std::uint64_t sum = 0;
+  for (const MissingSystemFile& file : kFiles) {
+    const std::filesystem::path path = env.SystemFile(file.name);
+    std::error_code ec;
+    const bool regular = std::filesystem::is_regular_file(path, ec);
+    const std::uintmax_t size = regular ? std::filesystem::file_size(path, ec) : 0;
+    if (!regular || ec || !std::ifstream(path, std::ios::binary).is_open()) return file;
+    sum += size;
+  }
+  if (total != nullptr) *total = sum;
+  return std::nullopt;
+}
+
 int ClearDevice(Link& link, const Environment& env, int mode) {
   UserInterface& ui = link.ui();
 
   // All three files are checked before anything goes out, for both modes:
   // a reader cleared without its fonts could no longer display.
-  struct SystemFile {
-    const char* name;
-    std::string_view missing;
-  };
-  static constexpr SystemFile kFiles[] = {
-      {kFontFileJ, msg::kFont1OpenFailed},
-      {kFontFileF, msg::kFont2OpenFailed},
-      {kBitmapFile, msg::kBitmapCheckFailed},
-  };
   std::uint64_t total = 0;
-  for (const SystemFile& file : kFiles) {
-    const std::filesystem::path path = env.SystemFile(file.name);
-    std::error_code ec;
-    const bool regular = std::filesystem::is_regular_file(path, ec);
-    const std::uintmax_t size = regular ? std::filesystem::file_size(path, ec) : 0;
-    if (!regular || ec || !std::ifstream(path, std::ios::binary).is_open()) {
-      ui.ShowMessage(file.missing, msg::kCaption, Icon::Error);
-      return kFailed;
-    }
-    total += size;
+  if (const auto missing = FindMissingSystemFile(env, &total)) {
+    ui.ShowMessage(missing->message, msg::kCaption, Icon::Error);
+    return kFailed;
   }
   const std::uint64_t blocks = total / kSystemBlockSize + (total % kSystemBlockSize != 0 ? 1 : 0);
 

@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 mode="${1:-run}"
-packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libicu-dev libgtest-dev libgmock-dev
-          libbenchmark-dev xvfb xauth fonts-noto-cjk libreoffice-writer-nogui binutils)
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libicu-dev libgtest-dev
+          libgmock-dev libbenchmark-dev xvfb xauth fonts-noto-cjk libreoffice-writer-nogui binutils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -39,8 +39,12 @@ case "$mode" in
     build build -- Quirel10 quirel quirel-viewer pacer
     args=(--port "${QUIREL_PORT:-virtual}")
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-      echo "No display found: starting under Xvfb."
-      exec xvfb-run -a ./build/app/quirel40 "${args[@]}"
+      echo "No display found: the window runs under a virtual display (Xvfb), where nobody can see it."
+      echo "To see it, start tools/setup.sh run from a desktop session (or with DISPLAY set)."
+      # The inner shell becomes the program, so the id it prints is the program's;
+      # ending the program lets xvfb-run take its display down too.
+      exec xvfb-run -a sh -c 'echo "To stop it, press Ctrl-C here, or run \"kill $$\" in another terminal."
+                              exec "$@"' quirel40 ./build/app/quirel40 "${args[@]}"
     fi
     exec ./build/app/quirel40 "${args[@]}"
     ;;

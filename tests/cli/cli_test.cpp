@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -109,6 +110,131 @@ TEST_F(QuirelProgram, HelpListsTheCommandsAndEveryGlobalOption) {
   EXPECT_NE(run.out.find("quirel [OPTIONS] probe"), std::string::npos);
 }
 
+// What a user meets at the rough edges: each row runs its set-up commands
+// (which must succeed), then the command, in a fresh folder. "virtual:R"
+// in the words stands for the virtual reader's folder, "{system}" in the
+// expected texts for the system directory.
+TEST_F(QuirelProgram, RoughEdgesSayWhatHappened) {
+  const std::string font1(msg::kFont1OpenFailed);
+  const std::string noWord(msg::kNoWordConvert);
+  const struct Row {
+    const char* what;
+    std::vector<std::string> setUp;
+    std::string words, environment;
+    int status;
+    std::vector<std::string> inErr, inOut;
+    bool systemFiles = true, bookKept = true;
+  } rows[] = {
+      {"clear asks, and nobody at a terminal means no",
+       {},
+       "--port virtual:R clear",
+       "",
+       2,
+       {"delete every e-book file", "no terminal to answer on"},
+       {}},
+      {"clear --yes clears",
+       {},
+       "--yes --port virtual:R clear",
+       "",
+       0,
+       {std::string(msg::kQuickClearDone)},
+       {},
+       true,
+       false},
+      {"a missing system file is named with its folder",
+       {},
+       "--yes --port virtual:R clear",
+       "",
+       1,
+       {font1, "chnstd1j40.bin is missing from {system} "},
+       {},
+       false},
+      {"a bad QUIREL_PORT leaves the commands without a port alone",
+       {"phonebook add --name 张三"},
+       "phonebook list",
+       "QUIREL_PORT=nonsense",
+       0,
+       {},
+       {"张三"}},
+      {"a bad QUIREL_PORT says where it came from",
+       {},
+       "probe",
+       "QUIREL_PORT=nonsense",
+       64,
+       {"QUIREL_PORT=nonsense"},
+       {}},
+      {"the reader command needs the virtual reader",
+       {},
+       "--port ppdev:/dev/parport9 reader ls",
+       "",
+       1,
+       {"not the virtual reader"},
+       {}},
+      {"an empty virtual reader says so", {}, "--port virtual:R/empty reader ls", "", 0, {"holds no files"}, {}},
+      {"probe names the port", {}, "--port virtual:R probe", "", 0, {}, {"0x378"}},
+      {"convert to an unwritable place",
+       {},
+       "convert book.txt missing/out.ebk",
+       "",
+       1,
+       {"cannot write missing/out.ebk: No such file or directory"},
+       {}},
+      {"convert to standard output", {}, "convert book.txt -", "", 0, {}, {"AB"}},
+      {"a word-processor document without LibreOffice",
+       {},
+       "convert letter.doc out.ebk",
+       "QUIREL_SOFFICE=/nonexistent/soffice",
+       1,
+       {noWord, "LibreOffice was not found"},
+       {}},
+      {"duplicates on a receive without a terminal",
+       {"phonebook add --name 张三 --mobile 111", "--port virtual:R phonebook send",
+        "--yes phonebook edit 张三 --mobile 222"},
+       "--port virtual:R phonebook receive",
+       "",
+       2,
+       {"张三", "no terminal to answer on: nothing is changed"},
+       {}},
+      {"--yes replaces the duplicates",
+       {"phonebook add --name 张三 --mobile 111", "--port virtual:R phonebook send",
+        "--yes phonebook edit 张三 --mobile 222", "--yes --port virtual:R phonebook receive"},
+       "phonebook show 张三",
+       "",
+       0,
+       {},
+       {"111"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    TearDown();
+    SetUp();
+    fs::create_directories(dir / "system");
+    if (row.systemFiles)
+      for (const char* name : {"chnstd1j40.bin", "chnstd1f40.bin", "ebbmp40.bin"})
+        std::ofstream(dir / "system" / name, std::ios::binary) << std::string(100, '\x01');
+    fs::create_directories(dir / "reader" / "books");
+    std::ofstream(dir / "reader" / "books" / "a.ebk", std::ios::binary) << "A";
+    std::ofstream(dir / "book.txt", std::ios::binary) << "AB\r\n";
+    std::ofstream(dir / "letter.doc", std::ios::binary) << "\xD0\xCF\x11\xE0";
+    auto words = [&](std::string text) {
+      for (std::size_t at; (at = text.find("virtual:R")) != std::string::npos;)
+        text.replace(at, 9, "virtual:" + Reader());
+      return text;
+    };
+    for (const std::string& step : row.setUp) ASSERT_EQ(Quirel(words(step)).status, 0) << step;
+    const Outcome run = Quirel(words(row.words), row.environment);
+    EXPECT_EQ(run.status, row.status) << run.err;
+    for (std::string text : row.inErr) {
+      if (const auto at = text.find("{system}"); at != std::string::npos)
+        text.replace(at, 8, (dir / "system").string());
+      EXPECT_NE(run.err.find(text), std::string::npos) << text << "\n" << run.err;
+    }
+    for (const std::string& text : row.inOut)
+      EXPECT_NE(run.out.find(text), std::string::npos) << text << "\n" << run.out;
+    EXPECT_EQ(fs::exists(dir / "reader" / "books" / "a.ebk"), row.bookKept);
+  }
+}
+
 // ---------------------------------------------------------------- terminal
 
 struct Terminal {
@@ -135,7 +261,8 @@ TEST(TerminalUi, QuestionsAreAnsweredByOptionTerminalOrNo) {
 
   Terminal piped("y\n", false);  // nobody at a terminal: no
   EXPECT_EQ(piped.ui.ShowMessage(msg::kConfirmExit, msg::kCaption, Icon::Question, Buttons::YesNo), Answer::No);
-  EXPECT_EQ(piped.err.str(), std::string(msg::kConfirmExit) + "\n");
+  EXPECT_EQ(piped.err.str(),
+            std::string(msg::kConfirmExit) + "\nquirel: no terminal to answer on: taken as no (--yes answers yes)\n");
 
   Terminal typed("maybe\n是\n", true);
   EXPECT_EQ(typed.ui.ShowMessage(msg::kConfirmExit, msg::kCaption, Icon::Question, Buttons::YesNo), Answer::Yes);
@@ -163,6 +290,10 @@ TEST(TerminalUi, DialogAnswersComeFromTheCommandOrAreSafeDefaults) {
   EXPECT_EQ(t.ui.AskReceiveOptions()->mode, 0xB1);
 
   EXPECT_EQ(t.ui.AskDuplicate("张三"), 4);  // nobody to ask: cancel
+  t.ui.SetQuestionAnswer(Answer::Yes);
+  EXPECT_EQ(t.ui.AskDuplicate("张三"), 1);  // replace
+  t.ui.SetQuestionAnswer(Answer::No);
+  EXPECT_EQ(t.ui.AskDuplicate("张三"), 2);  // skip
   t.ui.SetDuplicateChoice(3);
   EXPECT_EQ(t.ui.AskDuplicate("张三"), 3);
 
@@ -208,6 +339,45 @@ TEST(TerminalUi, ProgressBarsWrapLikeAProgressControl) {
   EXPECT_NE(w.Line().find(" 80%"), std::string::npos) << w.Line();
   w.StepIt(Bar::Overall);  // 120 passes the top: 20
   EXPECT_NE(w.Line().find(" 20%"), std::string::npos) << w.Line();
+}
+
+TEST(TerminalUi, TheProgressLineFitsTheTerminalWithOneFigurePerBar) {
+  // Every character of these texts above ASCII is a Chinese one: two columns.
+  auto columnsOf = [](const std::string& text) {
+    std::size_t columns = 0;
+    for (unsigned char c : text) columns += c < 0x80 ? 1 : (c & 0xC0) == 0xC0 ? 2 : 0;
+    return columns;
+  };
+  const struct {
+    ProgressKind kind;
+    std::size_t columns;
+    std::vector<std::string> figures;  // all of them, when there is room
+  } rows[] = {
+      {ProgressKind::Send, 200, {"file 30%", "total 25%"}},
+      {ProgressKind::Send, 80, {"file 30%", "total 25%"}},
+      {ProgressKind::Receive, 50, {"file 30%", "total 25%"}},
+      {ProgressKind::Clear, 20, {}},
+      {ProgressKind::Phonebook, 40, {"25%"}},
+      {ProgressKind::Send, 1, {}},
+  };
+  const std::string label = "很长的文件夹名/很长的文件名很长的文件名很长的文件名.txt";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.columns);
+    Terminal t;
+    auto& w = static_cast<TerminalProgress&>(t.ui.NewProgress(row.kind));
+    w.SetRange(Bar::Overall, 0, 4);
+    w.SetPos(Bar::Overall, 1);
+    w.SetRange(Bar::File, 0, 10);
+    w.SetPos(Bar::File, 3);
+    w.SetLabel(label);
+    const std::string line = w.Line(row.columns);
+    EXPECT_LT(columnsOf(line), std::max<std::size_t>(row.columns, 1)) << line;
+    if (row.figures.empty()) continue;
+    EXPECT_EQ(static_cast<std::size_t>(std::count(line.begin(), line.end(), '%')), row.figures.size()) << line;
+    for (const std::string& figure : row.figures) EXPECT_NE(line.find(figure), std::string::npos) << line;
+    // The end of the name is what tells files apart.
+    EXPECT_NE(line.find(row.columns >= 200 ? label : "名.txt"), std::string::npos) << line;
+  }
 }
 
 TEST(TerminalUi, CtrlCWithoutAVisibleProgressWindowEndsTheProgram) {
