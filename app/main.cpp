@@ -7,6 +7,7 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("quirel40"));
+  quirel::app::InstallQtTranslations();
   quirel::app::StartOptions options;
   QString error;
   if (!quirel::app::ParseCommandLine(QApplication::arguments(), options, error)) {

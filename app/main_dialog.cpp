@@ -81,6 +81,14 @@ void CMyFileDialog::Build() {
       {1002, msg::kClearButton, 235, 222, 56, 22, &CMyFileDialog::OnClear},
       {1070, msg::kExitButton, 315, 222, 31, 22, &CMyFileDialog::OnExit},
   };
+  // The window's default button is a hidden, disabled OK: Return presses
+  // the button that has the focus, and in the tree or a list it starts nothing.
+  auto* ok = new QPushButton(Text(msg::kConfirm), this);
+  ok->setProperty("controlId", 1);
+  ok->setDefault(true);
+  ok->setEnabled(false);
+  ok->setFocusPolicy(Qt::NoFocus);
+  ok->hide();
   for (const auto& b : buttons) {
     auto* button = Place(new QPushButton(Text(b.text), this), du, b.id, b.x, b.y, b.width, b.height);
     button->setAutoDefault(true);

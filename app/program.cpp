@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -73,6 +75,19 @@ QString UsageText() {
 bool BrowserAvailableFromEnvironment() {
   const char* value = std::getenv("QUIREL_NO_BROWSER");
   return value == nullptr || std::string(value) != "1";
+}
+
+bool InstallQtTranslations() {
+  static const bool installed = [] {
+    // Owned by the application for the rest of the run.
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+      delete translator;
+      return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+  }();
+  return installed;
 }
 
 bool InstallHelpPage(const Environment& env) {

@@ -43,6 +43,10 @@ QString UsageText();
 // turns it off so that the program's way without it can be tried.
 bool BrowserAvailableFromEnvironment();
 
+// Loads Qt's own Chinese texts (Yes/No, OK/Cancel, the folder picker) once
+// per process; false when they are not installed.
+bool InstallQtTranslations();
+
 // Puts the help page into the system directory unless one is there.
 bool InstallHelpPage(const Environment& env);
 

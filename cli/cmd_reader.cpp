@@ -41,13 +41,14 @@ std::size_t List(const fs::path& books, const fs::path& dir, std::ostream& out) 
 int RunReader(Context& context) {
   const std::vector<std::string>& args = context.args;
   if (args.empty()) return context.Usage("needs a subcommand: ls or cursor");
+  const std::string dir = context.virtualReaderDir();  // a bad port choice stops here
   if (!reader::IsVirtualSpec(context.portSpec())) {
     // Only the virtual reader's storage can be looked into from here.
     std::cerr << "quirel reader: the port " << context.portSpec()
               << " is not the virtual reader; name it with --port virtual[:DIR]\n";
     return kExitFailed;
   }
-  reader::Firmware storage(context.virtualReaderDir());
+  reader::Firmware storage(dir);
   if (args[0] == "ls") {
     if (args.size() != 1) return context.Usage("ls takes no arguments");
     if (List(storage.Books(), storage.Books(), std::cout) == 0)

@@ -52,8 +52,8 @@ std::size_t CharColumns(UChar32 c) {
   return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
 }
 
-// The byte offsets at which the characters of a UTF-8 text start, and the
-// text's end.
+// The byte offsets at which the characters of a UTF-8 text start, then the
+// text's end; columns receives the width of each character.
 std::vector<std::size_t> CharStarts(std::string_view text, std::vector<std::size_t>& columns) {
   std::vector<std::size_t> starts;
   const auto length = static_cast<std::int32_t>(text.size());
@@ -138,7 +138,10 @@ void TerminalProgress::PressInterrupt() {
 }
 
 void TerminalProgress::SetLabel(std::string_view text) {
+  // A control character in a file name would break the one-line display.
   label_ = std::string(text);
+  for (char& c : label_)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
   Changed();
 }
 

@@ -76,7 +76,6 @@ class TerminalUi final : public UserInterface {
   void SetSendFormat(std::optional<int> format) { sendFormat_.emplace(format); }
   void SetClearMode(std::optional<int> mode) { clearMode_.emplace(mode); }
   void SetReceiveOptions(std::optional<ReceiveOptions> options) { receiveOptions_.emplace(std::move(options)); }
-  // A --yes / --no answer replaces a duplicate or keeps the PC's record.
   void SetDuplicateChoice(int choice) { duplicateChoice_ = choice; }
   // The terminal's width for the progress line; 0 asks the terminal.
   void SetColumns(std::size_t columns) { columns_ = columns; }
@@ -91,6 +90,8 @@ class TerminalUi final : public UserInterface {
   std::optional<int> AskSendFormat(int current) override;
   std::optional<int> AskClearMode() override;
   std::optional<ReceiveOptions> AskReceiveOptions() override;
+  // --yes replaces the duplicate, --no keeps the PC's record; without a
+  // terminal to ask on, the receive is cancelled with a note.
   int AskDuplicate(std::string_view name) override;
   bool ExpandToPath(std::string_view) override { return true; }
 

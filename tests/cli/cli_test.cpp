@@ -360,7 +360,7 @@ TEST(TerminalUi, TheProgressLineFitsTheTerminalWithOneFigurePerBar) {
       {ProgressKind::Phonebook, 40, {"25%"}},
       {ProgressKind::Send, 1, {}},
   };
-  const std::string label = "很长的文件夹名/很长的文件名很长的文件名很长的文件名.txt";
+  const std::string label = "很长的文件夹名/很长的文件名很长的文件名很长\n的文件名.txt";
   for (const auto& row : rows) {
     SCOPED_TRACE(row.columns);
     Terminal t;
@@ -372,11 +372,14 @@ TEST(TerminalUi, TheProgressLineFitsTheTerminalWithOneFigurePerBar) {
     w.SetLabel(label);
     const std::string line = w.Line(row.columns);
     EXPECT_LT(columnsOf(line), std::max<std::size_t>(row.columns, 1)) << line;
+    EXPECT_EQ(line.find('\n'), std::string::npos) << line;
     if (row.figures.empty()) continue;
     EXPECT_EQ(static_cast<std::size_t>(std::count(line.begin(), line.end(), '%')), row.figures.size()) << line;
     for (const std::string& figure : row.figures) EXPECT_NE(line.find(figure), std::string::npos) << line;
-    // The end of the name is what tells files apart.
-    EXPECT_NE(line.find(row.columns >= 200 ? label : "名.txt"), std::string::npos) << line;
+    // The whole name when there is room, else its end, which tells files apart.
+    for (const char* part :
+         {row.columns >= 200 ? "很长的文件夹名/很长的文件名很长的文件名很长?的文件名.txt" : "...", "名.txt"})
+      EXPECT_NE(line.find(part), std::string::npos) << line;
   }
 }
 

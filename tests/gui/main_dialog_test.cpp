@@ -157,6 +157,33 @@ TEST(MainDialog, EveryCommandClearsTheFolderPickAndTheWaitingOnesDoNothing) {
   EXPECT_TRUE(rig.dialog().isVisible());
 }
 
+TEST(MainDialog, ReturnPressesOnlyTheButtonThatHasIt) {
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  CMyFileDialog& d = rig.dialog();
+  std::vector<std::string> ran;
+  d.folderPickHook = [&] { ran.push_back("command"); };  // every command starts so
+  d.phonebookCommand = [&](CMyFileDialog&) { ran.push_back("phonebook"); };
+  d.sendCommand = [&](CMyFileDialog&) { ran.push_back("send"); };
+  auto press = [](QWidget* target, Qt::Key key) {
+    QKeyEvent event(QEvent::KeyPress, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+  };
+  // The folder tree, the file list and the send list.
+  for (int id : {1003, 1013, 1015}) {
+    SCOPED_TRACE(id);
+    QWidget* control = d.Control(id);
+    ASSERT_NE(control, nullptr);
+    press(control, Qt::Key_Return);
+    press(control, Qt::Key_Enter);
+    EXPECT_TRUE(ran.empty());
+  }
+  press(rig.Button(1000), Qt::Key_Return);
+  EXPECT_EQ(ran, (std::vector<std::string>{"command", "send"}));
+  EXPECT_TRUE(rig.ui().boxes.empty());
+  EXPECT_TRUE(d.isVisible());
+}
+
 TEST(MainDialog, LaterCommandsPlugIn) {
   GuiRig rig;
   ASSERT_TRUE(rig.Start());

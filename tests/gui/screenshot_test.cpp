@@ -1,21 +1,26 @@
 // Pictures to look at, taken on a real display (run under xvfb-run with
 // QT_QPA_PLATFORM=xcb and QUIREL_SCREENSHOT_DIR=...): the main dialog with a
 // filled tree, file list and send list; the send window mid-transfer; the
-// viewer showing a converted Chinese text at both font sizes. Skipped
+// viewer showing a converted Chinese text at both font sizes; a question
+// box and the folder picker in Qt's Chinese; the help page. Skipped
 // without QUIREL_SCREENSHOT_DIR.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QProcess>
 #include <QRadioButton>
 #include <QScreen>
 #include <cstdlib>
 
+#include "app/browser_pane.h"
 #include "app/preview.h"
 #include "app/progress_dialog.h"
+#include "resources/messages.h"
 #include "tests/gui/pane_support.h"
 
 namespace quirel::app::testing {
@@ -133,6 +138,37 @@ TEST(Screenshots, ViewerAtBothFontSizes) {
     pid = 0;
     Settle(300);
   }
+}
+
+TEST(Screenshots, QtsOwnTextsInChineseAndTheHelpPage) {
+  if (ShotDir().isEmpty()) GTEST_SKIP() << "QUIREL_SCREENSHOT_DIR not set";
+  InstallQtTranslations();
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  QMessageBox box(QMessageBox::Question, Text(msg::kCaption), Text(msg::kConfirmExit),
+                  QMessageBox::Yes | QMessageBox::No, &rig.dialog());
+  box.show();
+  Settle(500);
+  EXPECT_TRUE(box.grab().save(ShotDir() + QStringLiteral("/question_box.png")));
+  box.hide();
+  QFileDialog picker(&rig.dialog(), QString(), QString::fromStdString(rig.root().string()));
+  picker.setFileMode(QFileDialog::Directory);
+  picker.setOption(QFileDialog::ShowDirsOnly);
+  picker.setOption(QFileDialog::DontUseNativeDialog);
+  picker.show();
+  Settle(800);
+  EXPECT_TRUE(picker.grab().save(ShotDir() + QStringLiteral("/folder_picker.png")));
+  picker.hide();
+  // The help page at a size that shows it whole.
+  BrowserPane* pane = rig.dialog().browserPane();
+  PageView* page = pane->view();
+  page->setParent(nullptr);
+  page->resize(700, 1400);
+  page->show();
+  Settle(500);
+  EXPECT_TRUE(page->grab().save(ShotDir() + QStringLiteral("/help_page.png")));
+  page->hide();
+  page->setParent(pane);
 }
 
 }  // namespace

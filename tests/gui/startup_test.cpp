@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
 
@@ -78,6 +80,28 @@ TEST(Startup, OnTheVirtualReaderNothingIsAskedAndHelpIsShown) {
   EXPECT_TRUE(pane->isVisible());
   EXPECT_EQ(pane->view()->current().toStdString(), help.string());
   EXPECT_TRUE(pane->view()->toPlainText().contains(QStringLiteral("创建电子书目录")));
+}
+
+TEST(Startup, QtsOwnButtonsSpeakChinese) {
+  ASSERT_TRUE(InstallQtTranslations());
+  QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("x"),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok | QMessageBox::Cancel);
+  for (const auto& [button, word] : {std::pair{QMessageBox::Yes, "是"}, std::pair{QMessageBox::No, "否"},
+                                     std::pair{QMessageBox::Ok, "确定"}, std::pair{QMessageBox::Cancel, "取消"}})
+    EXPECT_TRUE(box.button(button)->text().contains(QString::fromUtf8(word)))
+        << box.button(button)->text().toStdString();
+}
+
+TEST(Startup, TheHelpPageNamesTheControlsAsTheWindowShowsThem) {
+  RegisterResources();
+  QFile file(QStringLiteral(":/quirel/qrlhelp.htm"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const std::string page = file.readAll().toStdString();
+  for (std::string_view text :
+       {msg::kPhonebookButton, msg::kPreviewButton, msg::kHelpButton, msg::kSendButton, msg::kCreateDirectoryButton,
+        msg::kReceiveButton, msg::kClearButton, msg::kExitButton, msg::kAddFiles, msg::kAddAllFiles, msg::kRemoveEntry,
+        msg::kRemoveAllEntries, msg::kChoosePreviewFile})
+    EXPECT_NE(page.find("“" + std::string(text) + "”"), std::string::npos) << text;
 }
 
 TEST(Startup, AnExistingHelpPageIsKept) {
