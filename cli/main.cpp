@@ -45,7 +45,8 @@ constexpr const char* kGlobalOptions =
     "\n"
     "Messages appear on standard error exactly as the program shows them. Ctrl-C during a\n"
     "transfer presses its interrupt button; a second Ctrl-C ends the program.\n"
-    "Exit status: 0 done, 1 failed, 2 interrupted or cancelled, 64 bad usage.\n";
+    "Exit status: 0 done, 1 failed, 2 interrupted or cancelled (also a question nobody could\n"
+    "answer), 64 bad usage (also a malformed QUIREL_PORT, for the commands that use the port).\n";
 
 void PrintHelp(std::ostream& out) {
   std::vector<Command> commands = Registry();
