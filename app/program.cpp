@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QIcon>
 #include <QLibraryInfo>
@@ -90,11 +91,25 @@ bool InstallQtTranslations() {
   return installed;
 }
 
+// A help page that an earlier release of the program installed, byte for byte,
+// is replaced by this release's; any other page there is the user's and kept.
+bool IsEarlierShippedHelpPage(const std::string& path) {
+  static constexpr std::string_view kEarlierPages[] = {
+      "b631baaf4649c4a97dfb28b7e4b825c71bdff42d52b9d58ecceb0344f32f5185",
+  };
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const QByteArray digest = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+  for (std::string_view known : kEarlierPages)
+    if (digest == QByteArray(known.data(), static_cast<qsizetype>(known.size()))) return true;
+  return false;
+}
+
 bool InstallHelpPage(const Environment& env) {
   RegisterResources();
   const std::string target = env.SystemFile("qrlhelp.htm");
   std::error_code ec;
-  if (std::filesystem::exists(target, ec)) return true;
+  if (std::filesystem::exists(target, ec) && !IsEarlierShippedHelpPage(target)) return true;
   QFile page(QStringLiteral(":/quirel/qrlhelp.htm"));
   if (!page.open(QIODevice::ReadOnly)) return false;
   const QByteArray bytes = page.readAll();

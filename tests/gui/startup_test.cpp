@@ -112,6 +112,19 @@ TEST(Startup, AnExistingHelpPageIsKept) {
   EXPECT_EQ(rig.dialog().browserPane()->view()->toPlainText(), QStringLiteral("own help"));
 }
 
+// The first release's page described panes that are not where it said; a copy
+// the program itself put there gives way to the current page.
+TEST(Startup, AHelpPageFromAnEarlierReleaseIsReplaced) {
+  GuiRig rig;
+  fs::create_directories(rig.SystemDir());
+  fs::copy_file(fs::path(QUIREL_SOURCE_DIR) / "tests/gui/data/qrlhelp-first-release.htm",
+                rig.SystemDir() / "qrlhelp.htm");
+  ASSERT_TRUE(rig.Start());
+  QFile current(QStringLiteral(":/quirel/qrlhelp.htm"));
+  ASSERT_TRUE(current.open(QIODevice::ReadOnly));
+  EXPECT_EQ(ReadFile(rig.SystemDir() / "qrlhelp.htm"), current.readAll().toStdString());
+}
+
 TEST(Startup, WithoutTheBrowserBothWarningsComeAndHelpDoesNothing) {
   ScopedEnv noBrowser("QUIREL_NO_BROWSER", "1");
   GuiRig rig;
