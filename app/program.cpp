@@ -144,7 +144,6 @@ bool Program::Start(std::string& error) {
     port_ = opened_.port.get();
     ownClock_ = std::make_unique<SystemClock>();
     clock_ = ownClock_.get();
-    if (!opened_.note.empty()) ui_.Diagnostic(opened_.note);
   }
 
   QApplication::setFont(DialogFont());
@@ -156,6 +155,7 @@ bool Program::Start(std::string& error) {
   InstallHelpPage(env_);
 
   link_ = std::make_unique<Link>(*port_, *clock_, ui_);
+  link_->portProblem = opened_.note;
   dialog_ = std::make_unique<CMyFileDialog>(env_, *link_, ui_, browserAvailable_);
   if (options_.splash) splash_ = SplashWindow::ShowFor(dialog_.get());
   dialog_->Initialise();

@@ -58,17 +58,29 @@ QWidget* QtUserInterface::Owner() const {
 }
 
 Answer QtUserInterface::ShowMessage(std::string_view text, std::string_view caption, Icon icon, Buttons buttons) {
-  BoxRecord record{std::string(text), std::string(caption), icon, buttons};
+  return ShowBox({std::string(text), std::string(caption), icon, buttons, {}});
+}
+
+Answer QtUserInterface::ShowMessageWithDetail(std::string_view text, std::string_view caption, Icon icon,
+                                              std::string_view detail) {
+  // The log keeps the explanation as well: it outlives the box.
+  Diagnostic(detail);
+  return ShowBox({std::string(text), std::string(caption), icon, Buttons::Ok, std::string(detail)});
+}
+
+Answer QtUserInterface::ShowBox(BoxRecord record) {
   boxes.push_back(record);
   if (boxHook) return boxHook(record);
 
-  QMessageBox box(BoxIcon(icon), Text(caption), Text(text),
-                  buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, Owner());
+  QMessageBox box(BoxIcon(record.icon), Text(record.caption), Text(record.text),
+                  record.buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, Owner());
   box.setTextFormat(Qt::PlainText);
   box.setFont(DialogFont());
+  // Shown under the fixed text, in the same box: no click needed to read it.
+  if (!record.detail.empty()) box.setInformativeText(Text(record.detail));
   Attach(&box, main_);
   const int result = box.exec();
-  if (buttons == Buttons::Ok) return Answer::Ok;
+  if (record.buttons == Buttons::Ok) return Answer::Ok;
   return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 

@@ -30,6 +30,7 @@ struct BoxRecord {
   std::string caption;
   Icon icon;
   Buttons buttons;
+  std::string detail;  // the explanation under the text, if any
 };
 
 class QtUserInterface final : public UserInterface {
@@ -45,6 +46,8 @@ class QtUserInterface final : public UserInterface {
 
   Answer ShowMessage(std::string_view text, std::string_view caption, Icon icon,
                      Buttons buttons = Buttons::Ok) override;
+  Answer ShowMessageWithDetail(std::string_view text, std::string_view caption, Icon icon,
+                               std::string_view detail) override;
   void Diagnostic(std::string_view line) override;
   void PumpMessage() override;
   void EnableWindow(Window window, bool enabled) override;
@@ -83,6 +86,8 @@ class QtUserInterface final : public UserInterface {
   long long pumps = 0;
 
  private:
+  Answer ShowBox(BoxRecord record);
+
   QPointer<QWidget> main_;
   QPointer<QWidget> phonebook_;
   std::string logFile_;

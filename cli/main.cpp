@@ -106,6 +106,7 @@ class MainContext final : public Context {
       // The virtual reader answers at once; its time-outs need not take real time.
       Clock& clock = opened_.virtualReader != nullptr ? static_cast<Clock&>(virtualClock_) : systemClock_;
       link_ = std::make_unique<Link>(*opened_.port, clock, ui_);
+      link_->portProblem = opened_.note;  // shown with the detection error
       link_->DetectParallelPort();
     }
     return *link_;
@@ -147,7 +148,6 @@ class MainContext final : public Context {
       std::cerr << "quirel: " << error << '\n';
       std::exit(kExitUsage);
     }
-    if (!opened_.note.empty()) std::cerr << "quirel: " << opened_.note << '\n';
   }
 
   std::string commandName_;

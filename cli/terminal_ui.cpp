@@ -258,6 +258,13 @@ Answer TerminalUi::ShowMessage(std::string_view text, std::string_view, Icon, Bu
   }
 }
 
+Answer TerminalUi::ShowMessageWithDetail(std::string_view text, std::string_view caption, Icon icon,
+                                         std::string_view detail) {
+  const Answer answer = ShowMessage(text, caption, icon, Buttons::Ok);
+  err_ << detail << '\n' << std::flush;
+  return answer;
+}
+
 void TerminalUi::Diagnostic(std::string_view line) {
   ClearLine();
   out_ << line << '\n' << std::flush;

@@ -81,6 +81,8 @@ class TerminalUi final : public UserInterface {
   void SetColumns(std::size_t columns) { columns_ = columns; }
 
   Answer ShowMessage(std::string_view text, std::string_view caption, Icon icon, Buttons buttons) override;
+  Answer ShowMessageWithDetail(std::string_view text, std::string_view caption, Icon icon,
+                               std::string_view detail) override;
   void Diagnostic(std::string_view line) override;
   void PumpMessage() override;
   void EnableWindow(Window, bool) override {}

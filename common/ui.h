@@ -55,6 +55,15 @@ class UserInterface {
   virtual Answer ShowMessage(std::string_view text, std::string_view caption, Icon icon,
                              Buttons buttons = Buttons::Ok) = 0;
 
+  // The same box with an explanation under its fixed text: what went wrong
+  // and what to do about it. Interfaces that show no more than the text give
+  // the explanation as a diagnostic.
+  virtual Answer ShowMessageWithDetail(std::string_view text, std::string_view caption, Icon icon,
+                                       std::string_view detail) {
+    Diagnostic(detail);
+    return ShowMessage(text, caption, icon);
+  }
+
   // One diagnostic line for the standard output (or a log in the GUI).
   virtual void Diagnostic(std::string_view line) = 0;
 

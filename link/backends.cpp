@@ -42,6 +42,9 @@ bool IsStandardBase(unsigned long base) {
   return std::find(std::begin(kStandardBases), std::end(kStandardBases), base) != std::end(kStandardBases);
 }
 
+// Device nodes /dev/parportN exist only while the parport driver is loaded.
+constexpr const char* kLoadDriver = "load the parport driver: sudo modprobe ppdev";
+
 std::string ErrnoText(int error) { return error != 0 ? std::string(std::strerror(error)) : "failed"; }
 
 class RealCalls final : public SystemCalls {
@@ -160,7 +163,7 @@ PpdevPort::PpdevPort(SystemCalls& sys, const std::string& device) : sys_(sys) {
     std::sort(found.begin(), found.end());
     for (const auto& [n, name] : found) paths.push_back("/dev/" + name);
     if (paths.empty()) {
-      problem_ = "no /dev/parport* device";
+      AddProblem("no /dev/parport* device", kLoadDriver);
       return;
     }
   }
@@ -185,13 +188,19 @@ PpdevPort::PpdevPort(SystemCalls& sys, const std::string& device) : sys_(sys) {
     const int fd = sys_.Open(path);
     if (fd < 0) {
       const int error = errno;
-      problem_ = "cannot open " + path + ": " + ErrnoText(error) +
-                 (error == EACCES ? " (the user needs to be in group lp)" : "");
+      std::string remedy;
+      if (error == EACCES || error == EPERM)
+        remedy = path + " belongs to group lp: join it (sudo usermod -aG lp $USER) and log in again";
+      else if (error == ENOENT || error == ENODEV || error == ENXIO)
+        remedy = kLoadDriver;
+      AddProblem("cannot open " + path + ": " + ErrnoText(error), remedy);
       return false;
     }
     errno = 0;
     if (sys_.Ioctl(fd, Ppdev().claim, nullptr) != 0) {
-      problem_ = "cannot claim " + path + ": " + ErrnoText(errno);
+      const int error = errno;
+      AddProblem("cannot claim " + path + ": " + ErrnoText(error),
+                 error == EBUSY ? "another program is using " + path + ": end it and try again" : std::string());
       sys_.Close(fd);
       return false;
     }
@@ -208,7 +217,16 @@ PpdevPort::PpdevPort(SystemCalls& sys, const std::string& device) : sys_(sys) {
   if (!taken(kStandardBases[0]))
     for (const auto& c : other)
       if (claim(c.path, kStandardBases[0])) break;
-  if (!devices_.empty()) problem_.clear();
+  if (!devices_.empty()) {
+    problem_.clear();
+    remedy_.clear();
+  }
+}
+
+void PpdevPort::AddProblem(const std::string& problem, const std::string& remedy) {
+  problem_ += (problem_.empty() ? "" : "; ") + problem;
+  if (remedy.empty() || remedy_.find(remedy) != std::string::npos) return;
+  remedy_ += (remedy_.empty() ? "" : "\n") + remedy;
 }
 
 PpdevPort::~PpdevPort() {
@@ -443,21 +461,29 @@ std::unique_ptr<Port> OpenHardwarePort(const std::string& spec, SystemCalls& sys
     if (!bridge->connected()) note = bridge->problem();
     return bridge;
   }
+  // The reason first, then each step the user can take on a line of its own.
+  auto explain = [](std::string reason, const std::string& remedy) {
+    std::istringstream steps(remedy);
+    for (std::string step; std::getline(steps, step);) reason += "\nTo fix: " + step;
+    return reason;
+  };
   const bool automatic = spec == "auto";
-  std::string ppdevProblem;
+  std::string ppdevProblem, ppdevRemedy;
   if (automatic || spec.rfind("ppdev", 0) == 0) {
     auto ppdev = std::make_unique<PpdevPort>(sys, spec.size() > 6 ? spec.substr(6) : std::string());
     if (ppdev->usable()) return ppdev;
     ppdevProblem = ppdev->problem();
+    ppdevRemedy = ppdev->remedy();
     if (!automatic) {
-      note = "ppdev: " + ppdevProblem;
+      note = explain("ppdev: " + ppdevProblem, ppdevRemedy);
       return std::make_unique<NoPort>();
     }
   }
   auto direct = std::make_unique<DirectPort>(sys);
   if (direct->usable()) return direct;
   const std::string directProblem = "direct port access not permitted (needs root or CAP_SYS_RAWIO on x86)";
-  note = automatic ? "no usable parallel port: " + ppdevProblem + "; " + directProblem : directProblem;
+  note = automatic ? explain("no usable parallel port: " + ppdevProblem + "; " + directProblem, ppdevRemedy)
+                   : explain(directProblem, "run as root, or use --port ppdev (group lp)");
   return std::make_unique<NoPort>();
 }
 

@@ -70,7 +70,11 @@ class PpdevPort final : public Port {
   void WritePortByte(std::uint16_t address, std::uint8_t value) override;
 
   bool usable() const { return !devices_.empty(); }
+  // Every device that could not be used, and why.
   const std::string& problem() const { return problem_; }
+  // What the user can do about the problem, one step a line; empty when
+  // nothing is known.
+  const std::string& remedy() const { return remedy_; }
   // The base each claimed device answers at, for messages and tests.
   std::map<std::uint16_t, std::string> Bases() const;
 
@@ -82,10 +86,12 @@ class PpdevPort final : public Port {
     std::uint8_t control = 0;
   };
   Device* Find(std::uint16_t address, int& offset);
+  void AddProblem(const std::string& problem, const std::string& remedy);
 
   SystemCalls& sys_;
   std::vector<Device> devices_;
   std::string problem_;
+  std::string remedy_;
 };
 
 // inb/outb on the three standard bases after ioperm grants them (root or
@@ -143,7 +149,8 @@ class BridgePort final : public Port {
 // "direct", "bridge:unix:PATH" or "bridge:tcp:HOST:PORT". An unknown value
 // returns nullptr with the reason in error. A known value whose hardware
 // cannot be used still gives a port (NoPort, or a closed bridge) and says why
-// in note; "auto" falling back to no port says so in note as well.
+// in note, with what the user can do about it on the lines after; "auto"
+// falling back to no port says so in note as well.
 std::unique_ptr<Port> OpenHardwarePort(const std::string& spec, SystemCalls& sys, std::string& note,
                                        std::string& error);
 

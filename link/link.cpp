@@ -9,7 +9,7 @@ namespace quirel {
 
 void SystemClock::Sleep(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
-PortAddresses DetectPorts(Port& port, UserInterface& ui) {
+PortAddresses DetectPorts(Port& port, UserInterface& ui, std::string_view problem) {
   static constexpr std::uint16_t kBases[] = {0x378, 0x278, 0x3BC};
   for (auto base : kBases) port.WritePortByte(static_cast<std::uint16_t>(base + 2), 0);
   for (auto base : kBases) port.WritePortByte(base, 5);
@@ -22,7 +22,8 @@ PortAddresses DetectPorts(Port& port, UserInterface& ui) {
       break;
     }
   }
-  if (!found) ui.ShowMessage(msg::kDetectError, msg::kCaption, Icon::Error);
+  if (!found && problem.empty()) ui.ShowMessage(msg::kDetectError, msg::kCaption, Icon::Error);
+  if (!found && !problem.empty()) ui.ShowMessageWithDetail(msg::kDetectError, msg::kCaption, Icon::Error, problem);
   port.WritePortByte(chosen.data, 0);
   return chosen;
 }

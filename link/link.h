@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "common/ui.h"
 #include "link/port.h"
@@ -17,7 +19,9 @@ enum class Confirm { Consecutive, Cumulative };
 // Writes 0 to the control registers and 5 to the data registers of the three
 // standard bases, picks the first whose data register reads back 5, shows the
 // detection error when none does, and leaves 0 on the chosen data register.
-PortAddresses DetectPorts(Port& port, UserInterface& ui);
+// problem, when known, says why no hardware can answer and goes under the
+// error's fixed text.
+PortAddresses DetectPorts(Port& port, UserInterface& ui, std::string_view problem = {});
 
 // The poll loop behind every wait. presenceLost, when given, turns on the
 // presence check and is set to 1 when the reader is found switched off.
@@ -43,8 +47,11 @@ class Link {
   PortAddresses ports;            // DataPort, StatusPort, ControlPort
   int linkLost = 0;               // LinkLost
   std::uint8_t receivedByte = 0;  // ReceivedByte
+  // Why the opened port cannot reach any hardware, with the remedy; empty
+  // when it can. Shown with the detection error.
+  std::string portProblem;
 
-  void DetectParallelPort() { ports = DetectPorts(port_, ui_); }
+  void DetectParallelPort() { ports = DetectPorts(port_, ui_, portProblem); }
   void ResetPortLines();
 
   // Waits for status bit 5 to reach level. With the presence check a miss

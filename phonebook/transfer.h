@@ -41,7 +41,7 @@ class PhonebookExchange {
       : link_(link), ui_(ui), files_(std::move(files)), list_(list) {}
 
   // Runs the port detection again into PhonebookPorts (when the window opens).
-  void ProbePorts() { phonebookPorts = DetectPorts(link_.port(), ui_); }
+  void ProbePorts() { phonebookPorts = DetectPorts(link_.port(), ui_, link_.portProblem); }
 
   PhonebookResult SendPhonebook();
   PhonebookResult ReceivePhonebook();

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/backends.h"
@@ -262,12 +263,50 @@ TEST(AutoPort, PrefersPpdevThenDirectThenNoPort) {
     VirtualClock clock;
     testing::FakeUi ui;
     Link link(*port, clock, ui);
+    link.portProblem = note;
     link.DetectParallelPort();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, msg::kDetectError);
     EXPECT_EQ(ui.messages[0].icon, Icon::Error);
+    // The reason reaches the person along with the unchanged box.
+    EXPECT_EQ(ui.diagnostics, std::vector<std::string>{note});
     EXPECT_EQ(link.ports.data, 0x378);
     EXPECT_EQ(link.ports.control, 0x37A);
+  }
+}
+
+TEST(AutoPort, AnUnusablePortNamesEveryDeviceAndWhatToDo) {
+  struct Case {
+    const char* spec;
+    std::vector<const char*> parports;  // at 0x378, 0x278, ...
+    std::vector<const char*> refuseOpen, refuseClaim;
+    std::vector<std::string> mentions;
+  };
+  const std::string joinLp = "To fix: /dev/parport0 belongs to group lp: join it (sudo usermod -aG lp $USER)";
+  const std::string loadDriver = "To fix: load the parport driver: sudo modprobe ppdev";
+  const Case cases[] = {
+      {"auto", {}, {}, {}, {"no /dev/parport* device", loadDriver, "CAP_SYS_RAWIO"}},
+      {"ppdev", {"parport0"}, {"/dev/parport0"}, {}, {"cannot open /dev/parport0", joinLp}},
+      // Each device keeps its own reason; neither hides the other.
+      {"auto",
+       {"parport0", "parport1"},
+       {"/dev/parport0"},
+       {"/dev/parport1"},
+       {"cannot open /dev/parport0", "cannot claim /dev/parport1", joinLp,
+        "To fix: another program is using /dev/parport1"}},
+      {"direct", {}, {}, {}, {"not permitted", "To fix: run as root"}},
+  };
+  for (const Case& c : cases) {
+    FakeSystem sys;
+    unsigned base = 0x378;
+    for (const char* name : c.parports) sys.AddParport(name, std::exchange(base, 0x278));
+    sys.refuseOpen.insert(c.refuseOpen.begin(), c.refuseOpen.end());
+    sys.refuseClaim.insert(c.refuseClaim.begin(), c.refuseClaim.end());
+    std::string note, error;
+    auto port = OpenHardwarePort(c.spec, sys, note, error);
+    ASSERT_NE(dynamic_cast<NoPort*>(port.get()), nullptr) << c.spec;
+    for (const std::string& mention : c.mentions)
+      EXPECT_NE(note.find(mention), std::string::npos) << c.spec << ": no \"" << mention << "\" in\n" << note;
   }
 }
 

@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 #include <cstdlib>
 
 #include "app/browser_pane.h"
@@ -102,6 +103,25 @@ TEST(Screenshots, SendWindowMidTransfer) {
   };
   rig.dialogSteps.push_back([](QDialog& dialog) { Find<QPushButton>(&dialog, 1)->click(); });
   rig.Button(1000)->click();
+  EXPECT_TRUE(taken);
+}
+
+TEST(Screenshots, DetectionErrorWithTheReasonAndTheRemedy) {
+  if (ShotDir().isEmpty()) GTEST_SKIP() << "QUIREL_SCREENSHOT_DIR not set";
+  GuiRig rig;
+  rig.options.port = "ppdev:/dev/parport0";
+  rig.program = std::make_unique<Program>(rig.options);
+  // The real box this time: grabbed and closed while it waits for its click.
+  bool taken = false;
+  QTimer::singleShot(1500, [&] {
+    if (QWidget* box = QApplication::activeModalWidget(); box != nullptr) {
+      GrabScreen(QStringLiteral("detection_error.png"), box->frameGeometry());
+      taken = true;
+      box->close();
+    }
+  });
+  std::string error;
+  ASSERT_TRUE(rig.program->Start(error)) << error;
   EXPECT_TRUE(taken);
 }
 

@@ -156,6 +156,23 @@ TEST(Startup, WithoutAPortTheDetectionErrorComesOnceAndTheDialogOpens) {
   EXPECT_EQ(rig.program->link()->ports.data, 0x378);
 }
 
+TEST(Startup, APortThatCannotBeOpenedIsExplainedUnderTheDetectionErrorAndLogged) {
+  GuiRig rig;
+  const std::string device = (rig.root() / "parport9").string();
+  rig.options.port = "ppdev:" + device;
+  rig.program = std::make_unique<Program>(rig.options);
+  rig.program->ui().boxHook = [](const BoxRecord&) { return Answer::Ok; };
+  std::string error;
+  ASSERT_TRUE(rig.program->Start(error)) << error;
+  ASSERT_EQ(rig.program->ui().boxes.size(), 1u);
+  const BoxRecord& box = rig.program->ui().boxes[0];
+  EXPECT_EQ(box.text, msg::kDetectError);
+  EXPECT_EQ(box.caption, "卓卷电子书6.1");
+  EXPECT_NE(box.detail.find(device), std::string::npos) << box.detail;
+  EXPECT_NE(box.detail.find("sudo modprobe ppdev"), std::string::npos) << box.detail;
+  EXPECT_NE(ReadFile(fs::path(rig.options.home) / "quirel40.log").find(box.detail), std::string::npos);
+}
+
 TEST(Startup, TheNamedPortIsOpenedByTheProgramItself) {
   GuiRig rig;
   rig.options.port = rig.portChoice + ",base=0x278";
