@@ -52,6 +52,8 @@ bool ParseCommandLine(const QStringList& arguments, StartOptions& options, QStri
       options.splash = false;
     } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
       options.help = true;
+    } else if (argument == QLatin1String("--version")) {
+      options.version = true;
     } else if (value(QStringLiteral("--port"), options.port) || value(QStringLiteral("--home"), options.home) ||
                value(QStringLiteral("--system-dir"), options.systemDir)) {
       if (!error.isEmpty()) return false;
@@ -66,11 +68,14 @@ bool ParseCommandLine(const QStringList& arguments, StartOptions& options, QStri
 QString UsageText() {
   return QStringLiteral(
       "usage: quirel40 [--no-splash] [--port PORT] [--home DIR] [--system-dir DIR]\n"
+      "       quirel40 --help | --version\n"
       "  --no-splash       start without the splash picture\n"
       "  --port PORT       auto (default), ppdev[:/dev/parportN], direct, virtual[:DIR][,OPTION...],\n"
       "                    bridge:unix:PATH or bridge:tcp:127.0.0.1:PORT (also QUIREL_PORT)\n"
       "  --home DIR        program directory: config.ini, the phonebook (also QUIREL_HOME)\n"
-      "  --system-dir DIR  system directory: the reader's system files, the help page (also QUIREL_SYSTEM_DIR)\n");
+      "  --system-dir DIR  system directory: the reader's system files, the help page (also QUIREL_SYSTEM_DIR)\n"
+      "  --help            show this text\n"
+      "  --version         show the program's version\n");
 }
 
 bool BrowserAvailableFromEnvironment() {
@@ -110,7 +115,9 @@ bool InstallHelpPage(const Environment& env) {
   const std::string target = env.SystemFile("qrlhelp.htm");
   std::error_code ec;
   if (std::filesystem::exists(target, ec) && !IsEarlierShippedHelpPage(target)) return true;
-  QFile page(QStringLiteral(":/quirel/qrlhelp.htm"));
+  // The installed page (a packager may have adapted it) before the built-in one.
+  QFile page(QCoreApplication::applicationDirPath() + QStringLiteral("/" QUIREL_DATADIR_FROM_BIN "/qrlhelp.htm"));
+  if (!page.exists()) page.setFileName(QStringLiteral(":/quirel/qrlhelp.htm"));
   if (!page.open(QIODevice::ReadOnly)) return false;
   const QByteArray bytes = page.readAll();
   return WriteFileAtomically(target, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));

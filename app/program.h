@@ -29,6 +29,7 @@ struct StartOptions {
   std::string home;
   std::string systemDir;
   bool help = false;
+  bool version = false;
 };
 
 // Makes the help page, the splash picture and the icon available (once).

@@ -11,6 +11,7 @@
 #include "cli/command.h"
 #include "cli/terminal_ui.h"
 #include "common/pacer_loader.h"
+#include "common/version.h"
 #include "reader/port_factory.h"
 #include "reader/virtual_reader.h"
 
@@ -42,6 +43,7 @@ constexpr const char* kGlobalOptions =
     "  --yes, --no        answer every question with yes or no (otherwise asked on the terminal;\n"
     "                     no when standard input is not a terminal)\n"
     "  --help             describe the program, or the command named with it\n"
+    "  --version          show the program's version\n"
     "\n"
     "Messages appear on standard error exactly as the program shows them. Ctrl-C during a\n"
     "transfer presses its interrupt button; a second Ctrl-C ends the program.\n"
@@ -168,7 +170,7 @@ class MainContext final : public Context {
 int Main(int argc, char** argv) {
   std::string commandName, portSpec, home, systemDir;
   std::vector<std::string> args;
-  bool help = false, yes = false, no = false, optionsEnded = false;
+  bool help = false, version = false, yes = false, no = false, optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
     if (optionsEnded) {
@@ -213,12 +215,18 @@ int Main(int argc, char** argv) {
       no = true;
     else if (word == "--help" || word == "-h")
       help = true;
+    else if (word == "--version")
+      version = true;
     else if (commandName.empty()) {
       if (word.size() > 1 && word[0] == '-') return UsageError("unknown option " + word);
       commandName = word;
     } else {
       args.push_back(word);  // the command's own words and options
     }
+  }
+  if (version && !help) {
+    std::cout << "quirel " << kVersion << '\n';
+    return kExitDone;
   }
   if (yes && no) return UsageError("--yes and --no exclude each other");
 

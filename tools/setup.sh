@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 
 mode="${1:-run}"
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libicu-dev libgtest-dev
-          libgmock-dev libbenchmark-dev xvfb xauth fonts-noto-cjk libreoffice-writer-nogui binutils)
+          libgmock-dev libbenchmark-dev xvfb xauth fonts-noto-cjk libreoffice-writer-nogui binutils
+          desktop-file-utils appstream dpkg-dev file man-db)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -51,6 +52,16 @@ case "$mode" in
   test)
     build build
     (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+    # The Debian package: built, its dependencies resolvable by apt, and its
+    # programs run from the unpacked tree as they would from /usr.
+    (cd build && rm -f quirel_*.deb && cpack -G DEB >/dev/null)
+    deb="$(ls build/quirel_*.deb)"
+    dpkg-deb --info "$deb"
+    apt-get install --simulate --no-install-recommends "./$deb" >/dev/null
+    unpacked="$(mktemp -d)"
+    dpkg-deb -x "$deb" "$unpacked"
+    bash tools/check-install.sh --tree "$unpacked/usr"
+    rm -rf "$unpacked"
     # The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
     build build-sanitize -DQUIREL_SANITIZE=ON
     (cd build-sanitize && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
