@@ -65,6 +65,11 @@ done
 
 if [ -x "$prefix/bin/quirel40" ]; then
   expect_eq "$(run "$prefix/bin/quirel40" --version)" "quirel40 $version" "quirel40 --version"
+  # The viewer answers --version once it knows the option; without a display
+  # an older one stops at once instead.
+  if viewer_says="$(ulimit -c 0; run "$prefix/bin/quirel-viewer" --version 2>/dev/null)"; then
+    grep -q "$version" <<<"$viewer_says" || fail "quirel-viewer --version: '$viewer_says' names no $version"
+  fi
   for page in quirel40 quirel-viewer; do
     [ -f "$prefix/share/man/man1/$page.1.gz" ] || fail "no manual page for $page"
   done
