@@ -74,10 +74,17 @@ if [ -x "$prefix/bin/quirel40" ]; then
     [ -f "$prefix/share/man/man1/$page.1.gz" ] || fail "no manual page for $page"
   done
   # The window program puts the installed help page into a new system directory.
-  run env QT_QPA_PLATFORM=offscreen timeout 5 "$prefix/bin/quirel40" --no-splash --port "virtual:$work/reader" \
-    >/dev/null 2>&1 || true
-  cmp -s "$work/home/.local/share/quirel/system/qrlhelp.htm" "$prefix/share/quirel/qrlhelp.htm" ||
-    fail "quirel40 did not copy the installed help page"
+  help_page="$work/home/.local/share/quirel/system/qrlhelp.htm"
+  run env QT_QPA_PLATFORM=offscreen "$prefix/bin/quirel40" --no-splash --port "virtual:$work/reader" \
+    >/dev/null 2>&1 &
+  window=$!
+  for _ in $(seq 300); do
+    [ -s "$help_page" ] && break  # written aside, then renamed into place
+    sleep 0.1
+  done
+  kill "$window" 2>/dev/null || true
+  wait "$window" 2>/dev/null || true
+  cmp -s "$help_page" "$prefix/share/quirel/qrlhelp.htm" || fail "quirel40 did not copy the installed help page"
 
   for entry in "$prefix"/share/applications/*.desktop; do
     desktop-file-validate "$entry" || fail "$entry is not valid"
