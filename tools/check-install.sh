@@ -26,10 +26,9 @@ version="$(sed -n 's/^project(.*VERSION \([0-9][0-9.]*\).*/\1/p' "$source_dir/CM
 [ -n "$version" ] || fail "no VERSION in project()"
 
 # A clean user: own home, no port, no directories chosen, no display.
-run() {
-  env -u QUIREL_PORT -u QUIREL_HOME -u QUIREL_SYSTEM_DIR -u XDG_DATA_HOME -u DISPLAY -u WAYLAND_DISPLAY \
-      -u LD_LIBRARY_PATH -u QT_QPA_PLATFORM HOME="$work/home" "$@"
-}
+clean=(env -u QUIREL_PORT -u QUIREL_HOME -u QUIREL_SYSTEM_DIR -u XDG_DATA_HOME -u DISPLAY -u WAYLAND_DISPLAY
+       -u LD_LIBRARY_PATH -u QT_QPA_PLATFORM HOME="$work/home")
+run() { "${clean[@]}" "$@"; }
 mkdir -p "$work/home"
 
 expect_eq "$(run "$prefix/bin/quirel" --version)" "quirel $version" "quirel --version"
@@ -75,7 +74,8 @@ if [ -x "$prefix/bin/quirel40" ]; then
   done
   # The window program puts the installed help page into a new system directory.
   help_page="$work/home/.local/share/quirel/system/qrlhelp.htm"
-  run env QT_QPA_PLATFORM=offscreen "$prefix/bin/quirel40" --no-splash --port "virtual:$work/reader" \
+  # A simple command in the background: $! is the program itself.
+  "${clean[@]}" QT_QPA_PLATFORM=offscreen "$prefix/bin/quirel40" --no-splash --port "virtual:$work/reader" \
     >/dev/null 2>&1 &
   window=$!
   for _ in $(seq 300); do
