@@ -78,7 +78,9 @@ bool WriteIniValue(const std::string& path, const std::string& section, const st
     std::string name;
     if (IsSection(lines[i], &name)) {
       if (inSection) {
+        // The key goes at the end of its own section, not of the file.
         insertAt = i;
+        inSection = false;
         break;
       }
       inSection = SameName(name, section);

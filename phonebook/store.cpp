@@ -30,6 +30,9 @@ int StoreDamage(const std::string& bytes) {
   pos[12] = last;
   for (std::size_t off = 2; off < last; ++off) {
     const unsigned char b = at(off);
+    // Everything reads the store only up to its first NUL: a store holding
+    // one would lose its tail at the next save, so it goes to the backup whole.
+    if (b == 0) return 202;
     if (!IsMarker(b)) continue;
     const int k = b - 0x10;
     ++count[k];

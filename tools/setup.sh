@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 mode="${1:-run}"
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libicu-dev libgtest-dev
           libgmock-dev libbenchmark-dev xvfb xauth fonts-noto-cjk libreoffice-writer-nogui binutils
-          desktop-file-utils appstream dpkg-dev file man-db)
+          desktop-file-utils appstream dpkg-dev file man-db clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -66,6 +66,9 @@ case "$mode" in
     build build-sanitize -DQUIREL_SANITIZE=ON
     (cd build-sanitize && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
        UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j "$jobs")
+    # A short run of every fuzz target, so that a new crash shows at once;
+    # tools/fuzz.sh SECONDS runs them longer.
+    bash tools/fuzz.sh 30
     ;;
   *)
     echo "usage: tools/setup.sh run|test" >&2

@@ -1,0 +1,41 @@
+// Web pages to e-book rows in both fonts: the markup pass over any page (GB,
+// Big5 or UTF-8, balanced or not), rows that are whole, the kept text laid
+// out alike whether read at once or from the work file, and the lower-casing
+// that leaves the trail bytes of double-byte characters alone.
+#include "common/environment.h"
+#include "convert/convert.h"
+#include "convert/html.h"
+#include "convert/layout.h"
+#include "tests/fuzz/fuzz_support.h"
+#include "tests/support/fake_ui.h"
+
+namespace fs = std::filesystem;
+
+using namespace quirel;
+using namespace quirel::convert;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::Input in(data, size);
+  const std::uint8_t choice = in.Byte();
+  const int width = (choice & 1) != 0 ? 16 : 20;
+  const std::string_view page = in.Rest();
+
+  // The page as read: up to its first NUL.
+  const std::string raw(page.substr(0, page.find('\0')));
+  const std::string prepared = PreparePage(raw);
+  bool nonStandard = false;
+  const std::string kept = StripHtmlText(prepared, nonStandard);
+  const std::string rows = LayoutStrippedHtml(kept, width);
+  FUZZ_REQUIRE(rows.size() % static_cast<std::size_t>(width) == 0);
+
+  if ((choice & 2) != 0) {
+    static const fs::path dir = fuzz::FreshDir("html");
+    const Environment env{dir.string(), dir.string()};
+    testing::FakeUi ui;
+    Context ctx{env, ui, width};
+    const fs::path doc = dir / "page.htm";
+    fuzz::WriteBytes(doc, page);
+    if (HtmlTextToEbook(ctx, doc.string()) == 0) FUZZ_REQUIRE(fuzz::ReadBytes(env.SystemFile(kEbookWork)) == rows);
+  }
+  return 0;
+}

@@ -1,0 +1,72 @@
+// The phonebook store: the damage check on any bytes, the names and records
+// of a sound store, the exchange image built from it and unpacked again, and
+// the merge of received records, which must never turn a sound store into a
+// damaged one.
+#include <vector>
+
+#include "link/link.h"
+#include "phonebook/exchange_files.h"
+#include "phonebook/list.h"
+#include "phonebook/store.h"
+#include "phonebook/transfer.h"
+#include "tests/fuzz/fuzz_support.h"
+#include "tests/support/fake_ui.h"
+
+namespace fs = std::filesystem;
+
+using namespace quirel;
+
+namespace {
+
+bool Sound(const PhonebookFiles& files) {
+  testing::FakeUi ui;
+  return CheckStore(files, ui) == 1 && ui.messages.empty();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::Input in(data, size);
+  const std::uint8_t answers = in.Byte();
+  const std::string_view received = in.Take(in.Byte());  // line layout as a reader sends it
+  const std::string_view stored = in.Rest();
+
+  static const fs::path dir = fuzz::FreshDir("store");
+  const PhonebookFiles files = PhonebookFiles::InDirectory(dir.string());
+  fuzz::WriteBytes(files.store, stored);
+  testing::FakeUi ui;
+  const int usable = CheckStore(files, ui);
+  FUZZ_REQUIRE(usable == 0 || usable == 1);
+  // A damaged store survives whole in the backup.
+  if (usable == 0) FUZZ_REQUIRE(fuzz::ReadBytes(files.backup) == stored);
+
+  const std::string unpacked = UnpackRecords(received);
+  std::string text;
+  FUZZ_REQUIRE(ReadStoreBytes(files.store, text));
+  if (usable != 1) return 0;
+
+  std::vector<std::string> entries;
+  for (const std::string& name : ListNames(text)) {
+    FUZZ_REQUIRE(ParseRecord(text, name).has_value());
+    entries.push_back(" " + name);
+  }
+  ExchangeImage image;
+  if (!ComposeExchange(text, entries, image)) {
+    // What the reader would send back is the layout it was given.
+    FUZZ_REQUIRE(UnpackRecords(image.layout) == image.records);
+  }
+
+  // Merge: every duplicate answered from the fuzzer's byte.
+  reader::VirtualReader nobody(reader::ReaderOptions{});
+  VirtualClock clock;
+  Link link(nobody, clock, ui);
+  PhonebookList list;
+  list.Load(ListNames(text));
+  PhonebookExchange exchange(link, ui, files, list);
+  for (int k = 0; k < 8; ++k) ui.duplicateAnswers.push_back((answers >> k) & 1 ? 1 + k % 4 : (answers + k) % 5);
+  const MergeResult merged = exchange.MergeRecords(unpacked, text);
+  if (merged.cancelled) return 0;
+  fuzz::WriteBytes(files.store, merged.store);
+  FUZZ_REQUIRE(Sound(files));
+  return 0;
+}

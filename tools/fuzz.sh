@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (AddressSanitizer, UndefinedBehaviorSanitizer,
+# libFuzzer) in build-fuzz/ and runs each for SECONDS (default 30), one after
+# the other, starting from the committed seeds. A crash, hang or broken check
+# leaves its input in build-fuzz/artifacts/TARGET/ and makes the script fail;
+# commit such an input under tests/fuzz/reproducers/TARGET/ with the fix.
+#   tools/fuzz.sh [SECONDS] [TARGET...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds="${1:-30}"
+[ $# -gt 0 ] && shift
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(text_rows html_rows big5 phonebook_store config_ini send_entry receive_stream phonebook_frames)
+fi
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIREL_WERROR=ON \
+  -DQUIREL_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
+
+failed=()
+summary=()
+for t in "${targets[@]}"; do
+  work="build-fuzz/corpus/$t"
+  artifacts="build-fuzz/artifacts/$t/"
+  mkdir -p "$work" "$artifacts"
+  log="build-fuzz/fuzz-$t.log"
+  echo "== $t: ${seconds} s"
+  # New inputs go to the work corpus; the committed seeds are only read.
+  if ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
+     "build-fuzz/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+       -max_len=65536 -print_final_stats=1 -artifact_prefix="$artifacts" \
+       "$work" "tests/fuzz/corpus/$t" >"$log" 2>&1; then
+    status=ok
+  else
+    status=FAILED
+    failed+=("$t")
+    tail -n 40 "$log"
+  fi
+  execs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
+  summary+=("$(printf '%-18s %-7s %12s executions' "$t" "$status" "${execs:-?}")")
+done
+
+printf '%s\n' "${summary[@]}"
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzzing found faults in: ${failed[*]} (inputs in build-fuzz/artifacts/)" >&2
+  exit 1
+fi
