@@ -90,8 +90,13 @@ PhonebookResult PhonebookExchange::SendPhonebook() {
     if (SendPhonebookFile(kind) == 0) return Ended();
     if (ProgressWindow* window = progress()) window->StepIt(Bar::Overall);
   }
-  (void)link_.SendByte(kFrameMark);
-  (void)link_.SendByte(kNoFrame);
+  // The reader keeps the phonebook only once the end mark is in: without it
+  // nothing was sent, whatever the frames did.
+  if (link_.SendByte(kFrameMark) != kDone || link_.SendByte(kNoFrame) != kDone) {
+    ui_.ShowMessage(msg::kSendDataFailed, msg::kCaptionFramework, Icon::Error);
+    stop_ = Stop::Failed;
+    return Ended();
+  }
   link_.clock().Sleep(500);
   if (ProgressWindow* window = progress()) window->Hide();
   ui_.ShowMessage(msg::kPhonebookSent, msg::kCaption, Icon::Information);

@@ -27,11 +27,13 @@ for t in "${targets[@]}"; do
   mkdir -p "$work" "$artifacts"
   log="build-fuzz/fuzz-$t.log"
   echo "== $t: ${seconds} s"
-  # New inputs go to the work corpus; the committed seeds are only read.
+  # New inputs go to the work corpus; the committed seeds and reproducers are only read.
+  inputs=("$work" "tests/fuzz/corpus/$t")
+  [ -d "tests/fuzz/reproducers/$t" ] && inputs+=("tests/fuzz/reproducers/$t")
   if ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
      "build-fuzz/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
        -max_len=65536 -print_final_stats=1 -artifact_prefix="$artifacts" \
-       "$work" "tests/fuzz/corpus/$t" >"$log" 2>&1; then
+       "${inputs[@]}" >"$log" 2>&1; then
     status=ok
   else
     status=FAILED

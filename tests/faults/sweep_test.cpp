@@ -184,14 +184,14 @@ std::vector<Operation> Operations() {
        },
        [](Station& s) { return ClearDevice(s.link, s.env, 1); }, std::string(msg::kFullClearDone)},
       {"send file", ProgressKind::Send, true, [](Station& s) { WriteFile(s.Local() / "novel.txt", Pattern(2500, 7)); },
-       [](Station& s) { return RunSend(s, false); }, "1" + std::string(msg::kFilesSentSuffix)},
+       [](Station& s) { return RunSend(s, false); }, " 1" + std::string(msg::kFilesSentSuffix)},
       {"send folder", ProgressKind::Send, true,
        [](Station& s) {
          WriteFile(s.Local() / "tree" / "a.txt", Pattern(1200, 8));
          WriteFile(s.Local() / "tree" / "sub" / "b.htm", Pattern(10, 9));
          WriteFile(s.Local() / "tree" / "sub" / "deeper" / "c.ebk", "");
        },
-       [](Station& s) { return RunSend(s, true); }, "3" + std::string(msg::kFilesSentSuffix)},
+       [](Station& s) { return RunSend(s, true); }, " 3" + std::string(msg::kFilesSentSuffix)},
       {"receive cursor", ProgressKind::Receive, true, PutReaderBooks,
        [](Station& s) { return ReceiveFiles(s.link, kReceiveCursorItem, s.Target().string()); },
        std::string(msg::kAllReceived)},
@@ -265,10 +265,19 @@ std::vector<long long> FaultPoints(long long total) {
 // completed run would have taken.
 constexpr std::uint64_t kWaitBudgetMs = 3 * 1002;
 
+// The phonebook's send and clear end without a message when the reader
+// stops during their command burst (after a link opening that worked).
+bool QuietBurstFailure(const Operation& op, Station& s) {
+  return (op.name == "phonebook send" || op.name == "phonebook clear") && s.reader.Received().size() <= 31;
+}
+
 ::testing::AssertionResult Sound(const Operation& op, const Baseline& b, Station& s, int result,
                                  const std::string& fault) {
   auto fail = [&](const std::string& what) {
-    return ::testing::AssertionFailure() << op.name << ", " << fault << ": " << what << " (result " << result << ")";
+    std::string shown;
+    for (const auto& m : s.fake.messages) shown += " [" + m.text + "]";
+    return ::testing::AssertionFailure() << op.name << ", " << fault << ": " << what << " (result " << result
+                                         << ", shown:" << shown << ")";
   };
   if (result < 0 || result > 2) return fail("no such result");
   if (s.clock.elapsedMs > b.elapsedMs + kWaitBudgetMs)
@@ -293,7 +302,7 @@ constexpr std::uint64_t kWaitBudgetMs = 3 * 1002;
     if (now.perFile != b.after.perFile || now.whole != b.after.whole) return fail("reported done, not all done");
     if (messages.empty() || messages.back().text != op.success) return fail("done without its closing message");
     if (errorShown) return fail("done after an error message");
-  } else if (result == kFailed && !errorShown && op.name != "phonebook clear") {
+  } else if (result == kFailed && !errorShown && !QuietBurstFailure(op, s)) {
     return fail("failed without a message");
   }
   if (!s.fake.Enabled(Window::Main) || !s.fake.Enabled(Window::Phonebook)) return fail("window left disabled");
@@ -369,7 +378,7 @@ TEST_P(Sweep, SlowReaderCompletesAsAFastOne) {
 std::vector<long long> GivenSums(const Operation& op, const Baseline& b) {
   std::vector<long long> sums;
   if (op.name == "phonebook receive") {
-    for (long long at = 8195; at < b.given; at += 8196) sums.push_back(at);
+    for (long long at = 8194; at < b.given; at += 8195) sums.push_back(at);  // mark, type, 8192 bytes, sum
   } else if (op.window == ProgressKind::Receive) {
     Station s;
     op.setup(s);
