@@ -166,7 +166,8 @@ int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
     const std::size_t length = (std::size_t{size[0]} << 16) + (std::size_t{size[1]} << 8) + size[2] + 1;
     std::vector<std::uint8_t> data;
     try {
-      data.resize(length);
+      // Reserved, not filled: memory is only touched as the bytes arrive.
+      data.reserve(length);
     } catch (const std::bad_alloc&) {
       return receiveError(kFailed);  // the item's bytes cannot be skipped without a buffer
     }
@@ -209,7 +210,9 @@ int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
     const std::size_t step = length / 20;
     for (std::size_t k = 0; k < length; ++k) {
       if (k % (step + 1) == 0) window.StepIt(Bar::File);
-      if (!take(data[k])) return receiveError(result);
+      std::uint8_t b = 0;
+      if (!take(b)) return receiveError(result);
+      data.push_back(b);
     }
     window.SetPos(Bar::File, 19);
     const std::uint8_t expected = sum;
