@@ -14,31 +14,6 @@
 
 namespace quirel::app {
 
-void BarModel::SetRange(int newLow, int newHigh) {
-  low = newLow;
-  high = newHigh;
-  SetPos(pos);
-}
-
-void BarModel::SetPos(int newPos) {
-  if (high < low) {
-    pos = low;
-    return;
-  }
-  pos = std::clamp(newPos, low, high);
-}
-
-void BarModel::StepIt() {
-  long long next = static_cast<long long>(pos) + step;
-  // Past the top the bar starts over from the bottom by what it overshot;
-  // below the bottom (a negative step) from the top.
-  if (next > high)
-    next = static_cast<long long>(low) + (next - high);
-  else if (next < low)
-    next = static_cast<long long>(high) - (low - next);
-  pos = static_cast<int>(std::clamp<long long>(next, low, std::max(low, high)));
-}
-
 namespace {
 
 QProgressBar* MakeBar(QWidget* parent) {

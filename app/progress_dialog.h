@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 
+#include "common/progress_bar.h"
 #include "common/ui.h"
 
 class QLabel;
@@ -15,19 +16,6 @@ class QProgressBar;
 class QPushButton;
 
 namespace quirel::app {
-
-// What a classic desktop progress control does with its position: kept inside
-// the range, and stepping past the top starts over from the bottom.
-struct BarModel {
-  int low = 0;
-  int high = 100;
-  int step = 10;
-  int pos = 0;
-
-  void SetRange(int newLow, int newHigh);
-  void SetPos(int newPos);
-  void StepIt();
-};
 
 class ProgressDialog final : public QDialog, public ProgressWindow {
   Q_OBJECT

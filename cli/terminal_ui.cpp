@@ -104,12 +104,6 @@ std::size_t TerminalColumns() {
 
 constexpr std::string_view kNoTerminalNote = "quirel: no terminal to answer on: ";
 
-int Percent(int low, int high, int pos) {
-  if (high <= low) return 0;
-  const long long p = (static_cast<long long>(pos) - low) * 100 / (static_cast<long long>(high) - low);
-  return static_cast<int>(p < 0 ? 0 : p > 100 ? 100 : p);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- progress
@@ -146,25 +140,19 @@ void TerminalProgress::SetLabel(std::string_view text) {
 }
 
 void TerminalProgress::SetRange(Bar bar, int low, int high) {
-  auto& b = bars_[static_cast<int>(bar)];
-  b.low = low;
-  b.high = high;
-  b.pos = low;
+  bars_[static_cast<int>(bar)].SetRange(low, high);
   Changed();
 }
 
 void TerminalProgress::SetStep(Bar bar, int step) { bars_[static_cast<int>(bar)].step = step; }
 
 void TerminalProgress::SetPos(Bar bar, int pos) {
-  bars_[static_cast<int>(bar)].pos = pos;
+  bars_[static_cast<int>(bar)].SetPos(pos);
   Changed();
 }
 
 void TerminalProgress::StepIt(Bar bar) {
-  // A progress control starts over from its low end when a step passes the top.
-  auto& b = bars_[static_cast<int>(bar)];
-  b.pos += b.step;
-  if (b.pos > b.high) b.pos = b.low + (b.pos - b.high);
+  bars_[static_cast<int>(bar)].StepIt();
   Changed();
 }
 
@@ -175,12 +163,11 @@ void TerminalProgress::Changed() {
 std::string TerminalProgress::Line(std::size_t columns) const {
   const auto& overall = bars_[static_cast<int>(Bar::Overall)];
   const auto& file = bars_[static_cast<int>(Bar::File)];
-  const std::string total = std::to_string(Percent(overall.low, overall.high, overall.pos)) + "%";
+  const std::string total = std::to_string(overall.Percent()) + "%";
   // One figure per bar; the phonebook window has only the overall one.
-  const std::string figures =
-      kind_ == ProgressKind::Phonebook
-          ? "  " + total
-          : "  file " + std::to_string(Percent(file.low, file.high, file.pos)) + "%  total " + total;
+  const std::string figures = kind_ == ProgressKind::Phonebook
+                                  ? "  " + total
+                                  : "  file " + std::to_string(file.Percent()) + "%  total " + total;
   const std::string title(Title(kind_));
   // The last column stays free: a line that fills it wraps on some terminals.
   const std::size_t room = columns > 1 ? columns - 1 : 0;

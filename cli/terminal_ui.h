@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "common/progress_bar.h"
 #include "common/ui.h"
 
 namespace quirel::cli {
@@ -40,9 +41,6 @@ class TerminalProgress final : public ProgressWindow {
   std::string Line(std::size_t columns = 80) const;
 
  private:
-  struct BarState {
-    int low = 0, high = 100, step = 10, pos = 0;
-  };
   void Changed();
 
   TerminalUi& ui_;
@@ -50,7 +48,7 @@ class TerminalProgress final : public ProgressWindow {
   bool visible_ = false;
   bool interrupt_ = false;
   std::string label_;
-  BarState bars_[2];
+  BarModel bars_[2];
 };
 
 class TerminalUi final : public UserInterface {
