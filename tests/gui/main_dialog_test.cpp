@@ -148,10 +148,12 @@ TEST(MainDialog, EveryCommandClearsTheFolderPickAndTheWaitingOnesDoNothing) {
   EXPECT_EQ(rig.Texts(), (std::vector<std::string>{"请从右上框中选择一个准备预览的文件!", "传送文件没有准备好！"}));
   EXPECT_TRUE(rig.dialogTitles.empty());
   EXPECT_EQ(rig.reader().Received().size(), sentBefore);
-  rig.Button(1001)->click();  // cancelled by the empty script
+  rig.dialogSteps = {Dismiss, Dismiss, Dismiss};
+  rig.answers.push_back(Answer::No);
+  rig.Button(1001)->click();
   rig.Button(1066)->click();
   rig.Button(1002)->click();
-  rig.Button(1070)->click();  // answered No
+  rig.Button(1070)->click();
   EXPECT_EQ(clears, 8);
   EXPECT_EQ(rig.reader().Received().size(), sentBefore);
   EXPECT_TRUE(rig.dialog().isVisible());

@@ -174,7 +174,8 @@ TEST_F(PhonebookExchangeTest, InterruptStopsTheSendSilently) {
 TEST_F(PhonebookExchangeTest, ClearErasesTheReadersPhonebookAfterYes) {
   PutOnReader(Store({Rec({"alice", "1"})}));
   auto window = rig.Open();
-  Find<QPushButton>(window.get(), 1007)->click();  // answered No
+  rig.answers.push_back(Answer::No);
+  Find<QPushButton>(window.get(), 1007)->click();
   EXPECT_TRUE(fs::exists(ReaderPhonebook() / "data.bin"));
   rig.answers.push_back(Answer::Yes);
   Find<QPushButton>(window.get(), 1007)->click();

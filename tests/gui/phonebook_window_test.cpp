@@ -287,7 +287,8 @@ TEST(PhonebookDelete, NothingSelectedOrNoChangesNothing) {
   auto window = rig.Open();
   Find<QPushButton>(window.get(), 1005)->click();
   SelectRows(window->list(), {1});
-  Find<QPushButton>(window.get(), 1005)->click();  // answered No
+  rig.answers.push_back(Answer::No);
+  Find<QPushButton>(window.get(), 1005)->click();
   EXPECT_EQ(rig.TakeTexts(), (std::vector<std::string>{"请选择姓名!", "是否删除记录!"}));
   EXPECT_EQ(rig.ReadStore(), store);
   EXPECT_EQ(window->EntryTexts(), (QStringList{Q(" amy"), Q(" bob")}));
@@ -325,7 +326,8 @@ TEST(PhonebookEdit, NoKeepsTheDialogOpenAndTheStoreAsItWas) {
   auto window = rig.Open();
   SelectRows(window->list(), {1});
   rig.dialogSteps.push_back(TypeRecord({Q("amy"), Q("9")}, /*pressBack=*/true));
-  Find<QPushButton>(window.get(), 1002)->click();  // the question is answered No
+  rig.answers.push_back(Answer::No);
+  Find<QPushButton>(window.get(), 1002)->click();
   EXPECT_EQ(rig.TakeTexts(), std::vector<std::string>{"有相同的人名记录!\n 是否替代?"});
   EXPECT_EQ(rig.ReadStore(), store);
   EXPECT_EQ(window->EntryTexts(), (QStringList{Q(" amy"), Q(" bob")}));
@@ -396,7 +398,8 @@ TEST(PhonebookFind, NotFoundAndCancelledBothSaySo) {
   SelectRows(window->list(), {0});
   rig.dialogSteps.push_back(TypeFind(Q("x")));
   Find<QPushButton>(window.get(), 1001)->click();
-  Find<QPushButton>(window.get(), 1001)->click();  // no step: the dialog is closed
+  rig.dialogSteps.push_back(Dismiss);
+  Find<QPushButton>(window.get(), 1001)->click();
   EXPECT_EQ(rig.TakeTexts(), (std::vector<std::string>{kNameNotFound, kNameNotFound}));
   EXPECT_EQ(SelectedRows(window->list()), std::vector<int>{0});
   // The dialog keeps the last typed text.

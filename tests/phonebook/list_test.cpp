@@ -127,7 +127,8 @@ TEST_F(WindowTest, DeleteWithoutSelectionOrWithNoChangesNothing) {
   EXPECT_EQ(DeleteSelected(list, files, ui), 1);
   EXPECT_EQ(ui.messages.back().text, "请选择姓名!");
   list.Select(0);
-  EXPECT_EQ(DeleteSelected(list, files, ui), 2);  // answered No
+  ui.answers.push_back(Answer::No);
+  EXPECT_EQ(DeleteSelected(list, files, ui), 2);
   EXPECT_EQ(ReadFile(files.store), Store(Rec("Ann")));
   EXPECT_EQ(list.Size(), 1u);
 }

@@ -119,10 +119,12 @@ TEST_F(StoreTest, AfterADamageThePhonebookOpensEmpty) {
   EXPECT_EQ(list.Size(), 0u);
 }
 
-TEST_F(StoreTest, ReadStoreTextStopsAtNulAndSaysErrorWhenMissing) {
-  EXPECT_EQ(ReadStoreText(files.store), "error");
+TEST_F(StoreTest, ReadStoreBytesStopsAtNulAndFailsWhenMissing) {
+  std::string text;
+  EXPECT_FALSE(ReadStoreBytes(files.store, text));
   WriteFile(files.store, std::string("\x09\x09\x1E\0xyz", 7));
-  EXPECT_EQ(ReadStoreText(files.store), Bytes({0x09, 0x09, 0x1E}));
+  ASSERT_TRUE(ReadStoreBytes(files.store, text));
+  EXPECT_EQ(text, Bytes({0x09, 0x09, 0x1E}));
 }
 
 TEST_F(StoreTest, ListAndParseFollowTheMarkers) {
@@ -202,6 +204,7 @@ TEST_F(StoreTest, IdenticalSaveChangesNothingAndAddsNoEntry) {
 TEST_F(StoreTest, ReplaceKeepsThePlaceAndNoKeepsTheStore) {
   const std::string before = Store(Rec("Ann") + Rec("Tom", "139") + Rec("Zoe"));
   WriteFile(files.store, before);
+  ui.answers.push_back(Answer::No);
   const SaveOutcome no = Save(Person("Tom", "186"));
   EXPECT_FALSE(no.saved);
   EXPECT_EQ(no.saveResult, 7);

@@ -1,6 +1,8 @@
 // A scripted user interface for tests: records every message box exactly
 // (text, caption, icon, buttons), answers from a script, and keeps the state
-// of the progress windows so that tests can look at bars and labels.
+// of the progress windows so that tests can look at bars and labels. A
+// question the test did not script fails the test: a default answer would
+// let an unexpected question pass unnoticed.
 #pragma once
 
 #include <deque>
@@ -11,9 +13,31 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "common/progress_bar.h"
 #include "common/ui.h"
 
 namespace quirel::testing {
+
+// An answer the test gives in advance, the same every time it is asked.
+template <class T>
+class Scripted {
+ public:
+  Scripted& operator=(T value) {
+    value_ = std::move(value);
+    return *this;
+  }
+  // The scripted answer; a test failure naming the question when there is none.
+  T Take(std::string_view question, T fallback) const {
+    if (value_) return *value_;
+    ADD_FAILURE() << "unscripted question: " << question;
+    return fallback;
+  }
+
+ private:
+  std::optional<T> value_;
+};
 
 struct ShownMessage {
   std::string text;
@@ -22,8 +46,9 @@ struct ShownMessage {
   Buttons buttons;
 };
 
-struct BarState {
-  int low = 0, high = 100, step = 10, pos = 0, steps = 0;
+// The bar as the window would show it, and how often it was stepped.
+struct BarState : BarModel {
+  int steps = 0;
 };
 
 class FakeProgress final : public ProgressWindow {
@@ -40,19 +65,12 @@ class FakeProgress final : public ProgressWindow {
     label = std::string(text);
     labels.push_back(label);
   }
-  void SetRange(Bar bar, int low, int high) override {
-    auto& b = bars[bar];
-    b.low = low;
-    b.high = high;
-    b.pos = low;
-  }
+  void SetRange(Bar bar, int low, int high) override { bars[bar].SetRange(low, high); }
   void SetStep(Bar bar, int step) override { bars[bar].step = step; }
-  void SetPos(Bar bar, int pos) override { bars[bar].pos = pos; }
+  void SetPos(Bar bar, int pos) override { bars[bar].SetPos(pos); }
   void StepIt(Bar bar) override {
-    auto& b = bars[bar];
-    ++b.steps;
-    b.pos += b.step;
-    if (b.pos > b.high) b.pos = b.low + (b.pos - b.high);  // progress controls wrap
+    ++bars[bar].steps;
+    bars[bar].StepIt();
   }
   bool InterruptRequested() const override { return interrupt; }
   void ClearInterrupt() override { interrupt = false; }
@@ -71,7 +89,10 @@ class FakeUi final : public UserInterface {
     messages.push_back({std::string(text), std::string(caption), icon, buttons});
     if (onMessage) onMessage(messages.back());
     if (buttons == Buttons::YesNo) {
-      if (answers.empty()) return Answer::No;
+      if (answers.empty()) {
+        ADD_FAILURE() << "unscripted question: " << text;
+        return Answer::No;
+      }
       const Answer a = answers.front();
       answers.pop_front();
       return a;
@@ -102,13 +123,18 @@ class FakeUi final : public UserInterface {
 
   std::optional<int> AskSendFormat(int current) override {
     askedSendFormat.push_back(current);
-    return sendFormat;
+    return sendFormat.Take("send format", std::nullopt);
   }
-  std::optional<int> AskClearMode() override { return clearMode; }
-  std::optional<ReceiveOptions> AskReceiveOptions() override { return receiveOptions; }
+  std::optional<int> AskClearMode() override { return clearMode.Take("clear mode", std::nullopt); }
+  std::optional<ReceiveOptions> AskReceiveOptions() override {
+    return receiveOptions.Take("receive options", std::nullopt);
+  }
   int AskDuplicate(std::string_view name) override {
     duplicateNames.emplace_back(name);
-    if (duplicateAnswers.empty()) return 0;
+    if (duplicateAnswers.empty()) {
+      ADD_FAILURE() << "unscripted question: duplicate name " << name;
+      return 0;
+    }
     const int a = duplicateAnswers.front();
     duplicateAnswers.pop_front();
     return a;
@@ -129,12 +155,12 @@ class FakeUi final : public UserInterface {
   }
 
   // Script.
-  std::deque<Answer> answers;  // for Yes/No questions; No when empty
-  std::optional<int> sendFormat = 1;
-  std::optional<int> clearMode = 0;
-  std::optional<ReceiveOptions> receiveOptions;
-  std::deque<int> duplicateAnswers;
-  std::function<void(int)> onPump;  // called with the running pump count
+  std::deque<Answer> answers;  // for Yes/No questions, one each
+  Scripted<std::optional<int>> sendFormat;
+  Scripted<std::optional<int>> clearMode;
+  Scripted<std::optional<ReceiveOptions>> receiveOptions;
+  std::deque<int> duplicateAnswers;  // one per duplicate name
+  std::function<void(int)> onPump;   // called with the running pump count
   std::function<void(const ShownMessage&)> onMessage;
 
   // Record.
