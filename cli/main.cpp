@@ -33,7 +33,7 @@ constexpr const char* kGlobalOptions =
     "                       direct                  ioperm + inb/outb (root or CAP_SYS_RAWIO, x86)\n"
     "                       virtual[:DIR][,OPTION...]  the built-in virtual reader storing in DIR\n"
     "                                               (default: virtual-reader in the program directory);\n"
-    "                                               options: base=0x278, off, slow=K, silent-after=N\n"
+    "                                               options: base=0x278, off, slow=K, silent-after=N, strict\n"
     "                       bridge:unix:PATH        register accesses over a Unix socket\n"
     "                       bridge:tcp:HOST:PORT    register accesses over TCP (e.g. 127.0.0.1:7378)\n"
     "  --home DIR         program directory: config.ini, phonebook store (environment QUIREL_HOME;\n"
@@ -127,6 +127,13 @@ class MainContext final : public Context {
   }
 
   const std::string& portSpec() const override { return portSpec_; }
+
+  // A strict virtual reader tells what handshakes the program broke.
+  void ReportViolations() const {
+    const reader::VirtualReader* device = opened_.virtualReader;
+    if (device != nullptr && device->Violations() > 0)
+      std::cerr << "quirel: virtual reader: " << device->ViolationReport() << '\n';
+  }
 
   int Usage(const std::string& problem) override {
     std::cerr << "quirel " << commandName_ << ": " << problem << "\nTry 'quirel " << commandName_ << " --help'.\n";
@@ -270,7 +277,9 @@ int Main(int argc, char** argv) {
   context.args = std::move(args);
   context.answerYes = yes;
   context.answerNo = no;
-  return found->run(context);
+  const int status = found->run(context);
+  context.ReportViolations();
+  return status;
 }
 
 }  // namespace quirel::cli

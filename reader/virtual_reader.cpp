@@ -51,6 +51,8 @@ bool ParseVirtualSpec(const std::string& spec, std::string& dir, ReaderOptions& 
         return false;
       }
       options.slow = static_cast<int>(v);
+    } else if (key == "strict" && eq == std::string::npos) {
+      options.strict = true;
     } else if (key == "silent-after" && !value.empty()) {
       const long long v = std::strtoll(value.c_str(), &end, 10);
       if (*end != '\0' || v < 0) {
@@ -79,6 +81,7 @@ void VirtualReader::Give(const std::vector<std::uint8_t>& bytes) {
 
 void VirtualReader::SetAck(bool level) {
   pendingAck_ = level;
+  ackSeen_ = false;
   if (options_.slow <= 0) {
     ack_ = level;
     delay_ = 0;
@@ -94,6 +97,7 @@ std::uint8_t VirtualReader::ReadPortByte(std::uint16_t address) {
   if (address != options_.base + 1) return 0xFF;  // nothing on the bus there
   if (options_.off) return 0x00;
   if (delay_ > 0 && --delay_ == 0) ack_ = pendingAck_;
+  if (delay_ == 0) ackSeen_ = true;
   return static_cast<std::uint8_t>((ack_ ? kStatusAck : 0) | (dataBit_ ? kStatusData : 0));
 }
 
@@ -116,6 +120,7 @@ void VirtualReader::WritePortByte(std::uint16_t address, std::uint8_t value) {
       dataBit_ = true;
     }
     if (!highLatched_) {
+      CheckAckSeen("high nibble");
       high_ = value & 0x0F;
       highLatched_ = true;
       SetAck(false);
@@ -124,6 +129,7 @@ void VirtualReader::WritePortByte(std::uint16_t address, std::uint8_t value) {
   }
   if (highLatched_) {
     // D4 down: the low nibble completes the byte.
+    CheckAckSeen("low nibble");
     highLatched_ = false;
     const std::uint8_t byte = static_cast<std::uint8_t>(~((high_ << 4) | (value & 0x0F)));
     SetAck(true);
@@ -134,6 +140,9 @@ void VirtualReader::WritePortByte(std::uint16_t address, std::uint8_t value) {
   if (!give_.empty() && (value & 0x08)) {
     const int step = 0x0F - (value & 0x0F);
     if (step == lastStep_) return;  // a rewrite after a sleep
+    CheckAckSeen("step value");
+    if (options_.strict && step != (lastStep_ + 1) % 8)
+      Violation("step " + std::to_string(step) + " after step " + std::to_string(lastStep_));
     lastStep_ = step;
     dataBit_ = ((give_.front() >> step) & 1) != 0;
     SetAck(step % 2 == 1);
@@ -143,6 +152,24 @@ void VirtualReader::WritePortByte(std::uint16_t address, std::uint8_t value) {
       if (give_.empty() && firmware_) firmware_->OnGiven();
     }
   }
+}
+
+void VirtualReader::CheckAckSeen(const char* what) {
+  if (options_.strict && !ackSeen_) Violation(std::string(what) + " written before the acknowledge was read");
+}
+
+void VirtualReader::Violation(std::string what) {
+  ++violations_;
+  constexpr std::size_t kNotesKept = 8;
+  if (violationNotes_.size() < kNotesKept)
+    violationNotes_.push_back(what + " (after " + std::to_string(received_.size()) + " bytes taken, " +
+                              std::to_string(givenCount_) + " given)");
+}
+
+std::string VirtualReader::ViolationReport() const {
+  std::string out = std::to_string(violations_) + " handshake violations";
+  for (const auto& note : violationNotes_) out += "\n  " + note;
+  return out;
 }
 
 void VirtualReader::Take(std::uint8_t byte) {

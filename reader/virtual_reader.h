@@ -21,9 +21,12 @@ struct ReaderOptions {
   bool off = false;            // switched off: bit 6 low, never answers
   int slow = 0;                // K status reads before each change of bit 5 shows
   long long silentAfter = -1;  // stops answering after N bytes (taken or given)
+  // Counts every handshake the PC breaks: a nibble or step value written
+  // before the acknowledge of the previous one was read, a step out of turn.
+  bool strict = false;
 };
 
-// Parses "virtual[:DIR][,base=0x278][,off][,slow=K][,silent-after=N]".
+// Parses "virtual[:DIR][,base=0x278][,off][,slow=K][,silent-after=N][,strict]".
 // Returns false with a message in error when the text is not understood.
 bool ParseVirtualSpec(const std::string& spec, std::string& dir, ReaderOptions& options, std::string& error);
 
@@ -54,6 +57,10 @@ class VirtualReader final : public Port {
   Firmware* firmware() { return firmware_.get(); }
   const ReaderOptions& options() const { return options_; }
 
+  // Handshakes the PC broke (strict mode only), and what the first few were.
+  std::uint64_t Violations() const { return violations_; }
+  std::string ViolationReport() const;
+
   // Register accesses seen, for the benchmarks.
   std::uint64_t accesses = 0;
 
@@ -64,6 +71,10 @@ class VirtualReader final : public Port {
   }
   void SetAck(bool level);
   void Take(std::uint8_t byte);
+  // A write that moves the handshake on must follow a read that showed the
+  // acknowledge of the one before.
+  void CheckAckSeen(const char* what);
+  void Violation(std::string what);
 
   ReaderOptions options_;
   std::unique_ptr<Firmware> firmware_;
@@ -73,6 +84,7 @@ class VirtualReader final : public Port {
   bool ack_ = true;         // bit 5 as the PC sees it
   bool pendingAck_ = true;  // bit 5 as the reader has set it
   int delay_ = 0;           // reads left before pendingAck_ shows
+  bool ackSeen_ = false;    // the PC has read pendingAck_ since it was set
   bool dataBit_ = true;     // bit 6
 
   bool highLatched_ = false;
@@ -82,6 +94,8 @@ class VirtualReader final : public Port {
   int lastStep_ = -1;  // half-step of the byte being given, -1 before its first
   std::uint64_t givenCount_ = 0;
   std::vector<std::uint8_t> received_;
+  std::uint64_t violations_ = 0;
+  std::vector<std::string> violationNotes_;
 };
 
 }  // namespace quirel::reader

@@ -67,9 +67,9 @@ TEST_F(QuirelProgram, ProbeAgainstASwitchedOffReaderFailsWithTheLinkError) {
 }
 
 TEST_F(QuirelProgram, ProbeAgainstTheVirtualReaderSucceeds) {
-  Outcome run = Quirel("--port virtual:" + Reader() + " probe");
+  Outcome run = Quirel("--port virtual:" + Reader() + ",strict probe");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err, "");  // no handshake broken either
   // Options after the command, the environment's choice, another base.
   run = Quirel("probe --port=virtual:" + Reader() + ",base=0x3BC");
   EXPECT_EQ(run.status, 0) << run.err;
@@ -392,7 +392,9 @@ TEST(TerminalUi, CtrlCWithoutAVisibleProgressWindowEndsTheProgram) {
 
 TEST(TerminalUi, CtrlCPressesTheInterruptButtonOfTheReceiveWindow) {
   Terminal t;
-  reader::VirtualReader device{reader::ReaderOptions{}};
+  reader::ReaderOptions strict;
+  strict.strict = true;
+  reader::VirtualReader device{strict};
   VirtualClock clock;
   Link link(device, clock, t.ui);
   ProgressWindow& window = t.ui.NewProgress(ProgressKind::Receive);
@@ -409,6 +411,7 @@ TEST(TerminalUi, CtrlCPressesTheInterruptButtonOfTheReceiveWindow) {
   // Consumed: the next byte comes through.
   EXPECT_EQ(link.ReceiveByte(), 0);
   EXPECT_EQ(link.receivedByte, 0x41);
+  EXPECT_EQ(device.Violations(), 0u) << device.ViolationReport();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "reader/firmware.h"
 #include "reader/virtual_reader.h"
 #include "tests/support/fake_ui.h"
+#include "tests/support/strict_reader.h"
 
 namespace quirel::testing {
 
@@ -73,13 +74,14 @@ class ScriptedReply final : public reader::CommandHandler {
 struct Rig {
   fs::path dir = MakeTempDir();
   Environment env{(dir / "home").string(), (dir / "system").string()};
-  reader::VirtualReader reader{reader::ReaderOptions{}, reader::MakeFirmware(dir / "reader")};
+  reader::VirtualReader reader{StrictOptions(), reader::MakeFirmware(dir / "reader")};
   VirtualClock clock;
   FakeUi ui;
   Link link{reader, clock, ui};
 
   Rig() { fs::create_directories(env.systemDir); }
   ~Rig() {
+    ExpectHandshakesKept(reader);
     std::error_code ec;
     fs::remove_all(dir, ec);
   }

@@ -4,6 +4,8 @@
 
 #include <stdlib.h>
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
@@ -27,6 +29,7 @@
 #include "reader/firmware.h"
 #include "reader/port_factory.h"
 #include "reader/virtual_reader.h"
+#include "tests/support/strict_reader.h"
 
 namespace quirel::app::testing {
 
@@ -72,6 +75,9 @@ class DeadPort final : public Port {
   void WritePortByte(std::uint16_t, std::uint8_t) override {}
 };
 
+// A dialog step that closes the dialog as Esc would.
+inline void Dismiss(QDialog& dialog) { dialog.reject(); }
+
 class GuiRig {
  public:
   // portOptions: what follows "virtual:DIR" in the port choice, e.g. ",slow=3".
@@ -79,9 +85,10 @@ class GuiRig {
     options.splash = splash;
     options.home = (root_ / "home").string();
     options.systemDir = (root_ / "system").string();
-    portChoice = "virtual:" + (root_ / "reader").string() + portOptions;
+    portChoice = "virtual:" + (root_ / "reader").string() + portOptions + ",strict";
   }
   ~GuiRig() {
+    if (opened_.virtualReader != nullptr) quirel::testing::ExpectHandshakesKept(*opened_.virtualReader);
     program.reset();
     std::error_code ec;
     fs::remove_all(root_, ec);
@@ -96,14 +103,20 @@ class GuiRig {
     ui.boxHook = [this](const BoxRecord& box) {
       if (onBox) onBox(box);
       if (box.buttons == Buttons::Ok) return Answer::Ok;
-      if (answers.empty()) return Answer::No;
+      if (answers.empty()) {
+        ADD_FAILURE() << "unscripted question: " << box.text;
+        return Answer::No;
+      }
       const Answer a = answers.front();
       answers.pop_front();
       return a;
     };
     ui.dialogRunner = [this](QDialog& dialog) {
       dialogTitles.push_back(dialog.windowTitle().toStdString());
-      if (dialogSteps.empty()) return static_cast<int>(QDialog::Rejected);
+      if (dialogSteps.empty()) {
+        ADD_FAILURE() << "unscripted dialog: " << dialog.windowTitle().toStdString();
+        return static_cast<int>(QDialog::Rejected);
+      }
       auto step = std::move(dialogSteps.front());
       dialogSteps.pop_front();
       step(dialog);
@@ -155,8 +168,9 @@ class GuiRig {
   std::unique_ptr<Program> program;
 
   // Script.
-  std::deque<Answer> answers;                             // Yes/No questions; No when empty
-  std::deque<std::function<void(QDialog&)>> dialogSteps;  // a cancelled dialog when empty
+  // A question or dialog that the test did not script fails the test.
+  std::deque<Answer> answers;                             // Yes/No questions, one each
+  std::deque<std::function<void(QDialog&)>> dialogSteps;  // one per dialog run
   QString pickedFolder;
   std::function<void(const BoxRecord&)> onBox;
 

@@ -6,6 +6,7 @@
 #include "reader/virtual_reader.h"
 #include "resources/messages.h"
 #include "tests/support/fake_ui.h"
+#include "tests/support/strict_reader.h"
 
 namespace quirel {
 namespace {
@@ -30,11 +31,12 @@ class Recorder final : public Port {
 };
 
 struct Rig {
-  reader::VirtualReader reader{reader::ReaderOptions{}};
+  reader::VirtualReader reader{testing::StrictOptions()};
   Recorder port{reader};
   VirtualClock clock;
   testing::FakeUi ui;
   Link link{port, clock, ui};
+  ~Rig() { testing::ExpectHandshakesKept(reader); }
 };
 
 TEST(SendByte, PutsComplementedNibblesOnTheDataLines) {
@@ -273,7 +275,7 @@ TEST(VirtualReader, AnswersOnlyAtItsOwnBase) {
 }
 
 TEST(VirtualReader, SlowAnswersStillCarryEveryByte) {
-  reader::ReaderOptions options;
+  reader::ReaderOptions options = testing::StrictOptions();
   options.slow = 7;
   reader::VirtualReader reader(options);
   VirtualClock clock;
@@ -284,6 +286,41 @@ TEST(VirtualReader, SlowAnswersStillCarryEveryByte) {
   for (std::uint8_t want : {0xA5, 0x5A, 0x00, 0xFF}) {
     ASSERT_EQ(link.ReceiveByte(), 0);
     EXPECT_EQ(link.receivedByte, want);
+  }
+  testing::ExpectHandshakesKept(reader);
+}
+
+// A PC that does not wait for the acknowledge still gets its bytes through a
+// quick reader; strict mode is what notices.
+TEST(VirtualReader, StrictModeCountsEveryHandshakeThePcBreaks) {
+  constexpr std::uint16_t kData = 0x378, kStatus = 0x379;
+  struct Case {
+    const char* what;
+    std::vector<int> steps;  // a data value to write, or -1 for a status read
+    std::uint64_t violations;
+  };
+  const Case cases[] = {
+      {"waits for every acknowledge", {-1, 0x1A, -1, 0x05, -1, 0x0F, -1, 0x0E, -1}, 0},
+      {"low nibble at once", {-1, 0x1A, 0x05}, 1},
+      {"both nibbles before any read", {0x1A, 0x05}, 2},
+      {"next step at once", {-1, 0x1A, -1, 0x05, -1, 0x0F, 0x0E}, 1},
+      {"a step skipped", {-1, 0x1A, -1, 0x05, -1, 0x0F, -1, 0x0D}, 1},
+      {"a rewrite of the same step", {-1, 0x1A, -1, 0x05, -1, 0x0F, 0x0F, -1}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    reader::VirtualReader reader(testing::StrictOptions());
+    for (int step : c.steps) {
+      if (step < 0) {
+        reader.ReadPortByte(kStatus);
+      } else {
+        reader.WritePortByte(kData, static_cast<std::uint8_t>(step));
+        // The reader answers the byte with one of its own.
+        if (reader.Received().size() == 1 && reader.PendingGive() == 0 && reader.GivenCount() == 0) reader.Give(0x01);
+      }
+    }
+    EXPECT_EQ(reader.Received(), std::vector<std::uint8_t>{0x5A});
+    EXPECT_EQ(reader.Violations(), c.violations) << reader.ViolationReport();
   }
 }
 

@@ -12,6 +12,7 @@
 #include "reader/virtual_reader.h"
 #include "tests/phonebook/pb_support.h"
 #include "tests/support/fake_ui.h"
+#include "tests/support/strict_reader.h"
 
 namespace quirel {
 namespace {
@@ -79,7 +80,7 @@ struct Rig {
     } else {
       firmware = reader::MakeFirmware(dir.Path("reader"));
     }
-    reader = std::make_unique<reader::VirtualReader>(reader::ReaderOptions{}, std::move(firmware));
+    reader = std::make_unique<reader::VirtualReader>(testing::StrictOptions(), std::move(firmware));
     link = std::make_unique<Link>(*reader, clock, ui);
     exchange = std::make_unique<PhonebookExchange>(*link, ui, files, list);
     exchange->ProbePorts();
@@ -100,6 +101,10 @@ struct Rig {
     WriteFile(dir.Path("reader/phonebook/query.bin"), image.query);
     WriteFile(dir.Path("reader/phonebook/data.bin"), image.data);
   }
+  ~Rig() { testing::ExpectHandshakesKept(*reader); }
+  Rig(const Rig&) = delete;
+  Rig& operator=(const Rig&) = delete;
+
   void ExpectFinished() {
     EXPECT_TRUE(ui.Enabled(Window::Phonebook));
     ASSERT_NE(ui.Fake(ProgressKind::Phonebook), nullptr);
@@ -302,6 +307,7 @@ TEST(ReceivePhonebook, ClosingThePromptRepeatsThePreviousChoice) {
   Rig first;
   first.Open(Rec("Ann", "1"));
   first.Seed(Rec("Ann", "2"), {"Ann"});
+  first.ui.duplicateAnswers = {0};
   EXPECT_EQ(first.exchange->ReceivePhonebook(), PhonebookResult::Cancelled);
   EXPECT_EQ(ReadFile(first.files.store), Store(Rec("Ann", "1")));
 }
@@ -325,6 +331,7 @@ TEST(MergeRecords, AsksEvenForIdenticalRecordsAndSkipsMalformedOnes) {
 TEST(ClearReaderPhonebook, ErasesAfterYesAndSendsNothingAfterNo) {
   Rig rig;
   rig.Seed(Rec("Ann"), {"Ann"});
+  rig.ui.answers.push_back(Answer::No);
   EXPECT_EQ(rig.exchange->ClearReaderPhonebook(), PhonebookResult::Cancelled);
   EXPECT_TRUE(rig.reader->Received().empty());
   EXPECT_EQ(rig.ui.messages[0].text, "确认是否清空卓卷电子书中的电话本?");

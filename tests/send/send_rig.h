@@ -20,6 +20,7 @@
 #include "reader/virtual_reader.h"
 #include "send/send_job.h"
 #include "tests/support/fake_ui.h"
+#include "tests/support/strict_reader.h"
 
 namespace quirel::send::test {
 
@@ -158,7 +159,7 @@ inline std::vector<Announcement> Files(const std::vector<Command>& commands) {
 struct Rig {
   Rig()
       : env{(tmp.path() / "home").string(), (tmp.path() / "system").string()},
-        reader(reader::ReaderOptions{}, reader::MakeFirmware(tmp.path() / "reader")),
+        reader(testing::StrictOptions(), reader::MakeFirmware(tmp.path() / "reader")),
         link(reader, clock, ui),
         ctx{env, ui, 20} {
     fs::create_directories(env.home);
@@ -167,6 +168,7 @@ struct Rig {
     word = fake.get();
     job = std::make_unique<SendJob>(link, ctx, std::move(fake));
   }
+  ~Rig() { testing::ExpectHandshakesKept(reader); }
 
   fs::path Local(const std::string& relative) const { return tmp.path() / "local" / relative; }
   fs::path Books() const { return tmp.path() / "reader" / "books"; }
