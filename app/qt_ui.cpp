@@ -70,6 +70,7 @@ Answer QtUserInterface::ShowMessageWithDetail(std::string_view text, std::string
 
 Answer QtUserInterface::ShowBox(BoxRecord record) {
   boxes.push_back(record);
+  if (boxes.size() > kKept) boxes.pop_front();
   if (boxHook) return boxHook(record);
 
   QMessageBox box(BoxIcon(record.icon), Text(record.caption), Text(record.text),
@@ -86,6 +87,7 @@ Answer QtUserInterface::ShowBox(BoxRecord record) {
 
 void QtUserInterface::Diagnostic(std::string_view line) {
   diagnostics.emplace_back(line);
+  if (diagnostics.size() > kKept) diagnostics.pop_front();
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fflush(stdout);
   if (!logFile_.empty()) {

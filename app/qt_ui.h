@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -80,9 +81,11 @@ class QtUserInterface final : public UserInterface {
   std::function<QString(QWidget*, const QString&, const QString&)> folderPicker;
   std::function<void(long long)> pumpHook;  // called on every pump with the running count
 
-  // Every box asked for, in order, and every diagnostic line.
-  std::vector<BoxRecord> boxes;
-  std::vector<std::string> diagnostics;
+  // The last kKept boxes asked for, in order, and the last kKept diagnostic
+  // lines; older ones are let go so that a long session does not grow.
+  static constexpr std::size_t kKept = 64;
+  std::deque<BoxRecord> boxes;
+  std::deque<std::string> diagnostics;
   long long pumps = 0;
 
  private:

@@ -18,21 +18,21 @@ std::atomic<PacerDelay> delayFunction{nullptr};
 
 }  // namespace
 
-void LoadPacer(const std::string& programDir) {
+PacerDelay LoadPacer(const std::string& programDir) {
 #if defined(QUIREL_HAVE_DLOPEN)
   std::lock_guard<std::mutex> lock(loadMutex);
-  if (library != nullptr) return;
+  if (library != nullptr) return delayFunction.load();
   constexpr const char* kName = "libpacer.so";
   if (!programDir.empty()) library = ::dlopen((programDir + "/" + kName).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) library = ::dlopen(kName, RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) return;
+  if (library == nullptr) return nullptr;
   // The symbol's address converts to a function pointer, as POSIX allows.
   delayFunction = reinterpret_cast<PacerDelay>(::dlsym(library, "delay"));
+  return delayFunction.load();
 #else
   (void)programDir;
+  return nullptr;
 #endif
 }
-
-PacerDelay LoadedPacerDelay() { return delayFunction.load(); }
 
 }  // namespace quirel

@@ -11,10 +11,8 @@ using PacerDelay = void (*)(std::int32_t microseconds);
 
 // Loads libpacer.so from programDir, else through the normal library search,
 // and resolves "delay". Both stay loaded for the life of the process; later
-// calls keep what the first successful one found.
-void LoadPacer(const std::string& programDir);
-
-// The resolved delay, or nullptr when the library or export was missing.
-PacerDelay LoadedPacerDelay();
+// calls keep what the first successful one found. The resolved delay, or
+// nullptr when the library or export was missing.
+PacerDelay LoadPacer(const std::string& programDir);
 
 }  // namespace quirel

@@ -143,9 +143,9 @@ SystemCalls& RealSystemCalls() {
 
 const PpdevRequests& Ppdev() {
 #if defined(__linux__)
-  static const PpdevRequests requests{PPCLAIM, PPRELEASE, PPWDATA, PPRDATA, PPRSTATUS, PPWCONTROL};
+  static const PpdevRequests requests{PPCLAIM, PPRELEASE, PPWDATA, PPRDATA, PPRSTATUS, PPWCONTROL, PPRCONTROL};
 #else
-  static const PpdevRequests requests{0, 0, 0, 0, 0, 0};
+  static const PpdevRequests requests{0, 0, 0, 0, 0, 0, 0};
 #endif
   return requests;
 }
@@ -204,7 +204,11 @@ PpdevPort::PpdevPort(SystemCalls& sys, const std::string& device) : sys_(sys) {
       sys_.Close(fd);
       return false;
     }
-    devices_.push_back({path, fd, base, 0});
+    // The shadow starts from what the port holds: another program or the
+    // firmware may have left the control lines set.
+    unsigned char control = 0;
+    if (sys_.Ioctl(fd, Ppdev().readControl, &control) != 0) control = 0;
+    devices_.push_back({path, fd, base, control});
     return true;
   };
   auto taken = [&](std::uint16_t base) {

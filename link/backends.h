@@ -47,7 +47,7 @@ class NoPort final : public Port {
 // Register ioctl numbers of the parport driver, kept here so that the code
 // (and its tests) compile on every platform. Zero where there is no ppdev.
 struct PpdevRequests {
-  unsigned long claim, release, writeData, readData, readStatus, writeControl;
+  unsigned long claim, release, writeData, readData, readStatus, writeControl, readControl;
 };
 const PpdevRequests& Ppdev();
 
@@ -55,7 +55,7 @@ const PpdevRequests& Ppdev();
 // standard base its kernel driver reports; the data register goes through
 // PPWDATA / PPRDATA, the status register through PPRSTATUS (the raw status
 // byte), the control register through PPWCONTROL with a shadow copy for
-// reads.
+// reads that starts from PPRCONTROL at claim.
 class PpdevPort final : public Port {
  public:
   // device: "/dev/parportN", or empty for every /dev/parport* that can be

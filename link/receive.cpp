@@ -31,7 +31,7 @@ std::string SafeWhole(std::string name) {
   return name;
 }
 
-// The entry of dir that DirectoryExists would match: the exact name first,
+// The subdirectory of dir (never a symbolic link) that name stands for: the exact name first,
 // else the first that differs in letter case only.
 std::optional<std::string> FindDirectory(const fs::path& dir, const std::string& name) {
   std::error_code ec;
@@ -87,10 +87,6 @@ bool WriteReceivedFile(const fs::path& target, const std::vector<std::string>& l
 }  // namespace
 
 bool CheckReceiveTarget(const std::string& target) { return !target.empty() && fs::path(target).is_absolute(); }
-
-bool DirectoryExists(const std::string& parent, const std::string& name) {
-  return FindDirectory(parent, name).has_value();
-}
 
 std::string ReceivedName(std::string_view gbk) { return SafeWhole(NamePiece(gbk)); }
 

@@ -16,10 +16,6 @@ inline constexpr std::uint8_t kReceiveEverything = 0xB1;
 // A receive target must be an absolute folder path.
 bool CheckReceiveTarget(const std::string& target);
 
-// True when parent holds a real subdirectory (not a symbolic link) whose
-// name equals name up to ASCII letter case.
-bool DirectoryExists(const std::string& parent, const std::string& name);
-
 // One name as the reader sends it (GBK, with its own codes for the five
 // characters 進迴槃卍脦) as a local UTF-8 name that stays inside its folder:
 // "/" and NUL become "_", and "", "." and ".." become "_".

@@ -157,12 +157,6 @@ bool ReadStoreBytes(const std::string& path, std::string& text) {
   return true;
 }
 
-std::string ReadStoreText(const std::string& path) {
-  std::string text;
-  if (!ReadStoreBytes(path, text)) return std::string(kStoreReadError);
-  return text;
-}
-
 std::vector<std::string> ListNames(std::string_view text) {
   std::vector<std::string> names;
   std::size_t pos = 0;

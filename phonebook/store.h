@@ -54,10 +54,7 @@ std::string NameKey(std::string_view name);
 // the backup) or not creatable (reported).
 int CheckStore(const PhonebookFiles& files, UserInterface& ui);
 
-// The file's bytes up to its first NUL, or "error" when it cannot be opened.
-inline constexpr std::string_view kStoreReadError = "error";
-std::string ReadStoreText(const std::string& path);
-// The same without the sentinel: false when the file cannot be opened.
+// The file's bytes up to its first NUL; false when it cannot be opened.
 bool ReadStoreBytes(const std::string& path, std::string& text);
 // Every byte of a file, NULs included.
 bool ReadFileBytes(const std::string& path, std::string& bytes);

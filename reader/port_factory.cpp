@@ -55,8 +55,4 @@ OpenedPort OpenPort(const std::string& spec, const Environment& env, std::string
   return opened;
 }
 
-std::unique_ptr<Port> MakePort(const std::string& spec, const Environment& env, std::string& error) {
-  return OpenPort(spec, env, error).port;
-}
-
 }  // namespace quirel::reader

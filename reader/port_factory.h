@@ -36,6 +36,4 @@ std::string VirtualReaderDir(const std::string& spec, const Environment& env);
 // Opens the port. A malformed value gives no port and the reason in error.
 OpenedPort OpenPort(const std::string& spec, const Environment& env, std::string& error);
 
-std::unique_ptr<Port> MakePort(const std::string& spec, const Environment& env, std::string& error);
-
 }  // namespace quirel::reader

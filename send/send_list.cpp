@@ -32,14 +32,6 @@ std::string SendList::FileEntryText(const std::string& name, const std::string& 
 
 std::string SendList::FolderEntryText(const std::string& folder) { return LowerAscii(" " + folder); }
 
-bool SendList::SplitFileEntry(std::string_view text, std::string& name, std::string& folder) {
-  const auto at = text.find(kEntrySeparator);
-  if (at == std::string_view::npos) return false;
-  name = std::string(text.substr(0, at));
-  folder = std::string(text.substr(at + kEntrySeparator.size()));
-  return true;
-}
-
 void SendList::Insert(SendEntryItem item) {
   const auto at = std::upper_bound(items_.begin(), items_.end(), item, Before);
   items_.insert(at, std::move(item));

@@ -40,9 +40,6 @@ class SendList {
   // The two shapes of an entry's text.
   static std::string FileEntryText(const std::string& name, const std::string& folder);
   static std::string FolderEntryText(const std::string& folder);
-  // Splits a file entry's text at the first separator into the name and the
-  // folder (with its trailing slash). False when there is no separator.
-  static bool SplitFileEntry(std::string_view text, std::string& name, std::string& folder);
 
  private:
   void Insert(SendEntryItem item);

@@ -31,6 +31,7 @@ class FakeSystem final : public SystemCalls {
   // port does; the others read back 0xFF.
   std::set<std::string> echoData;
   std::uint8_t status = 0x7F;
+  std::uint8_t control = 0xC4;  // what the control register holds at claim
 
   std::vector<std::string> calls;
 
@@ -78,6 +79,11 @@ class FakeSystem final : public SystemCalls {
     if (request == r.readStatus) {
       calls.push_back(call + "rstatus");
       *byte = status;
+      return 0;
+    }
+    if (request == r.readControl) {
+      calls.push_back(call + "rcontrol");
+      *byte = control;
       return 0;
     }
     if (request == r.writeControl) {
@@ -137,9 +143,11 @@ TEST(Ppdev, EachRegisterGoesThroughItsIoctlOnTheDeviceAtThatBase) {
   {
     PpdevPort port(sys, "");
     ASSERT_TRUE(port.usable());
-    EXPECT_EQ(sys.calls, (Calls{"open /dev/parport0", "ioctl 3 claim", "open /dev/parport1", "ioctl 4 claim"}));
+    EXPECT_EQ(sys.calls, (Calls{"open /dev/parport0", "ioctl 3 claim", "ioctl 3 rcontrol", "open /dev/parport1",
+                                "ioctl 4 claim", "ioctl 4 rcontrol"}));
     sys.calls.clear();
 
+    EXPECT_EQ(port.ReadPortByte(0x37A), 0xC4);  // the shadow starts from the device
     port.WritePortByte(0x378, 0x05);
     EXPECT_EQ(port.ReadPortByte(0x379), 0x7F);
     port.WritePortByte(0x27A, 0x04);
@@ -160,7 +168,7 @@ TEST(Ppdev, DevicesAreTakenInNumericOrderAndTheFirstAtABaseWins) {
   sys.AddParport("parport2", 0x278);
   sys.devNames.push_back("parportx");
   PpdevPort port(sys, "");
-  EXPECT_EQ(sys.calls, (Calls{"open /dev/parport2", "ioctl 3 claim"}));
+  EXPECT_EQ(sys.calls, (Calls{"open /dev/parport2", "ioctl 3 claim", "ioctl 3 rcontrol"}));
   EXPECT_EQ(port.Bases(), (std::map<std::uint16_t, std::string>{{0x278, "/dev/parport2"}}));
 }
 

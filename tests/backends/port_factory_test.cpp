@@ -79,7 +79,7 @@ TEST(PortFactory, ValuesAreCheckedBeforeAnythingOpens) {
   OpenedPort opened = OpenPort("virtual,base=zz", home.env, error);
   EXPECT_EQ(opened.port, nullptr);
   EXPECT_FALSE(error.empty());
-  EXPECT_EQ(MakePort("nonsense", home.env, error), nullptr);
+  EXPECT_EQ(OpenPort("nonsense", home.env, error).port, nullptr);
 }
 
 TEST(PortFactory, ExplicitValueWinsOverTheEnvironmentWhichWinsOverAuto) {

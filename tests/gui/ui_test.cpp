@@ -17,26 +17,6 @@
 namespace quirel::app::testing {
 namespace {
 
-TEST(ProgressBar, StepsPastTheTopStartOverFromTheBottom) {
-  BarModel bar;
-  bar.SetRange(0, 10);
-  bar.step = 3;
-  bar.SetPos(9);
-  bar.StepIt();
-  EXPECT_EQ(bar.pos, 2);  // 12 is 2 past the top
-  bar.SetRange(5, 8);
-  EXPECT_EQ(bar.pos, 5);  // kept inside a new range
-  bar.SetPos(100);
-  EXPECT_EQ(bar.pos, 8);
-  bar.step = 1;
-  bar.StepIt();
-  EXPECT_EQ(bar.pos, 6);
-  bar.SetRange(0, 20);
-  bar.SetPos(19);
-  bar.StepIt();
-  EXPECT_EQ(bar.pos, 20);  // reaching the top is no wrap
-}
-
 struct Window {
   ProgressKind kind;
   const char* title;
@@ -181,13 +161,18 @@ TEST(MessageBoxes, ShownWithTheirCaptionIconAndButtons) {
   EXPECT_EQ(ui.boxes.size(), 4u);
 }
 
-TEST(Diagnostics, GoToTheLog) {
+TEST(Diagnostics, GoToTheLogAndOnlyTheLatestAreKept) {
   const fs::path dir = MakeTempDir();
   QtUserInterface ui;
   ui.SetLogFile((dir / "quirel40.log").string());
+  ::testing::internal::CaptureStdout();
   ui.Diagnostic("\n Transport Error!14 ");
-  EXPECT_EQ(ui.diagnostics, (std::vector<std::string>{"\n Transport Error!14 "}));
+  EXPECT_EQ(ui.diagnostics, (std::deque<std::string>{"\n Transport Error!14 "}));
   EXPECT_EQ(ReadFile(dir / "quirel40.log"), "\n Transport Error!14 \n");
+  for (std::size_t i = 0; i < QtUserInterface::kKept; ++i) ui.Diagnostic(std::to_string(i));
+  ::testing::internal::GetCapturedStdout();
+  ASSERT_EQ(ui.diagnostics.size(), QtUserInterface::kKept);
+  EXPECT_EQ(ui.diagnostics.front(), "0");
   fs::remove_all(dir);
 }
 
@@ -227,12 +212,15 @@ TEST(SmallDialogs, AnswersThroughTheInterface) {
   GuiRig rig;
   ASSERT_TRUE(rig.Start());
   rig.dialogSteps.push_back([](QDialog& d) { Find<QPushButton>(&d, 1090)->click(); });
+  rig.dialogSteps.push_back(Dismiss);
   EXPECT_EQ(rig.ui().AskDuplicate("王五"), 3);
   EXPECT_EQ(rig.ui().AskDuplicate("王五"), 0);  // closed without a button
   rig.dialogSteps.push_back([](QDialog& d) {
     Find<QRadioButton>(&d, 1084)->click();
     Find<QPushButton>(&d, 1)->click();
   });
+  rig.dialogSteps.push_back(Dismiss);
+  rig.dialogSteps.push_back(Dismiss);
   EXPECT_EQ(rig.ui().AskSendFormat(1), 2);
   EXPECT_EQ(rig.ui().AskSendFormat(1), std::nullopt);
   EXPECT_EQ(rig.ui().AskClearMode(), std::nullopt);

@@ -69,16 +69,5 @@ TEST(SendList, RemoveAndClear) {
   EXPECT_TRUE(list.empty());
 }
 
-TEST(SendList, FileEntrySplitsAtTheFirstSeparator) {
-  std::string name, folder;
-  ASSERT_TRUE(SendList::SplitFileEntry("novel.txt--------/books/", name, folder));
-  EXPECT_EQ(name, "novel.txt");
-  EXPECT_EQ(folder, "/books/");
-  ASSERT_TRUE(SendList::SplitFileEntry("a--------b--------/c/", name, folder));
-  EXPECT_EQ(name, "a");
-  EXPECT_EQ(folder, "b--------/c/");
-  EXPECT_FALSE(SendList::SplitFileEntry(" /books", name, folder));
-}
-
 }  // namespace
 }  // namespace quirel::send
