@@ -156,7 +156,7 @@ TEST_P(PortContract, DetectOpenTheLinkAndMoveEveryByteBothWays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryBackend, PortContract, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Case>& tested) { return std::string(tested.param.name); });
 
 }  // namespace
 }  // namespace quirel

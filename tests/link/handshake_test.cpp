@@ -262,7 +262,7 @@ TEST(DetectParallelPort, PicksTheFirstBaseThatReadsBackFive) {
 }
 
 TEST(VirtualReader, AnswersOnlyAtItsOwnBase) {
-  reader::ReaderOptions options;
+  reader::ReaderOptions options = testing::StrictOptions();
   options.base = 0x278;
   reader::VirtualReader reader(options);
   testing::FakeUi ui;
@@ -272,6 +272,7 @@ TEST(VirtualReader, AnswersOnlyAtItsOwnBase) {
   link.ports = PortAddresses::ForBase(0x278);
   EXPECT_EQ(link.SendByte(0x42), 0);
   EXPECT_EQ(reader.Received().back(), 0x42);
+  testing::ExpectHandshakesKept(reader);
 }
 
 TEST(VirtualReader, SlowAnswersStillCarryEveryByte) {
@@ -325,7 +326,7 @@ TEST(VirtualReader, StrictModeCountsEveryHandshakeThePcBreaks) {
 }
 
 TEST(VirtualReader, StopsAnsweringAfterNBytes) {
-  reader::ReaderOptions options;
+  reader::ReaderOptions options = testing::StrictOptions();
   options.silentAfter = 3;
   reader::VirtualReader reader(options);
   VirtualClock clock;
@@ -336,6 +337,7 @@ TEST(VirtualReader, StopsAnsweringAfterNBytes) {
   EXPECT_EQ(link.SendByte(3), 0);
   EXPECT_EQ(link.SendByte(4), 1);
   EXPECT_EQ(reader.Received().size(), 3u);
+  testing::ExpectHandshakesKept(reader);
 }
 
 }  // namespace
