@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   static const fs::path dir = fuzz::FreshDir("big5");
   const Environment env{dir.string(), dir.string()};
-  testing::FakeUi ui;
+  quirel::testing::FakeUi ui;
   Context ctx{env, ui, 20};
   fuzz::WriteBytes(env.SystemFile(kEbookWork), std::string_view(reinterpret_cast<const char*>(data), size));
   const int big5 = LooksLikeBig5(env.SystemFile(kEbookWork));

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::AnswerWith(*reader.firmware(), 0xFA, stream);
   fuzz::ScriptedCable cable(reader);
   VirtualClock clock;
-  testing::FakeUi ui;
+  quirel::testing::FakeUi ui;
   for (int k = 0; k < 8; ++k) ui.duplicateAnswers.push_back((answers >> k) & 1 ? 1 + (answers + k) % 4 : 0);
   Link link(cable, clock, ui);
   PhonebookList list;
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (ended || result != PhonebookResult::Done) {
     FUZZ_REQUIRE(after == before);
   } else {
-    testing::FakeUi checker;
+    quirel::testing::FakeUi checker;
     FUZZ_REQUIRE(CheckStore(files, checker) == 1 && checker.messages.empty());
   }
   return 0;

@@ -19,7 +19,7 @@ using namespace quirel;
 namespace {
 
 bool Sound(const PhonebookFiles& files) {
-  testing::FakeUi ui;
+  quirel::testing::FakeUi ui;
   return CheckStore(files, ui) == 1 && ui.messages.empty();
 }
 
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const fs::path dir = fuzz::FreshDir("store");
   const PhonebookFiles files = PhonebookFiles::InDirectory(dir.string());
   fuzz::WriteBytes(files.store, stored);
-  testing::FakeUi ui;
+  quirel::testing::FakeUi ui;
   const int usable = CheckStore(files, ui);
   FUZZ_REQUIRE(usable == 0 || usable == 1);
   // A damaged store survives whole in the backup.

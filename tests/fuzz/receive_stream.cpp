@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::AnswerWith(*reader.firmware(), mode, stream);
   fuzz::ScriptedCable cable(reader);
   VirtualClock clock;
-  testing::FakeUi ui;
+  quirel::testing::FakeUi ui;
   Link link(cable, clock, ui);
   int result = -1;
   try {

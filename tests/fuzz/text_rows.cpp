@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if ((choice & 2) != 0) {
     static const fs::path dir = fuzz::FreshDir("text");
     const Environment env{dir.string(), dir.string()};
-    testing::FakeUi ui;
+    quirel::testing::FakeUi ui;
     Context ctx{env, ui, width};
     const fs::path doc = dir / "doc.txt";
     fuzz::WriteBytes(doc, text);
