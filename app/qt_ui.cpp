@@ -168,6 +168,12 @@ int QtUserInterface::AskDuplicate(std::string_view name) {
   return dialog.Choice();
 }
 
+ReplaceChoice QtUserInterface::AskReplaceFile(std::string_view path) {
+  ReplaceFileDialog dialog(Owner(), Text(path));
+  RunDialog(dialog);
+  return dialog.Choice();
+}
+
 bool QtUserInterface::ExpandToPath(std::string_view path) { return expandHook ? expandHook(path) : false; }
 
 }  // namespace quirel::app

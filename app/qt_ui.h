@@ -59,6 +59,7 @@ class QtUserInterface final : public UserInterface {
   std::optional<int> AskClearMode() override;
   std::optional<ReceiveOptions> AskReceiveOptions() override;
   int AskDuplicate(std::string_view name) override;
+  ReplaceChoice AskReplaceFile(std::string_view path) override;
   bool ExpandToPath(std::string_view path) override;
 
   ProgressDialog* ProgressDialogOf(ProgressKind kind) const;

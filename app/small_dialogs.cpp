@@ -158,4 +158,37 @@ void DuplicateDialog::reject() {
   QDialog::reject();
 }
 
+ReplaceFileDialog::ReplaceFileDialog(QWidget* parent, const QString& path) : QDialog(parent) {
+  Prepare(this, msg::kCaption);
+  const DialogUnits du(font());
+  Place(new QLabel(Text(msg::kReplaceFileQuestion), this), du, kNoId, 8, 8, 234, 10);
+  auto* edit = Place(new QLineEdit(path, this), du, 1025, 8, 21, 234, 13);
+  edit->setReadOnly(true);
+  edit->setCursorPosition(0);
+  const struct {
+    int id;
+    std::string_view text;
+    int x;
+    ReplaceChoice choice;
+  } buttons[] = {{1088, msg::kReplace, 8, ReplaceChoice::Replace},
+                 {1089, msg::kSkip, 67, ReplaceChoice::Keep},
+                 {1090, msg::kReplaceAll, 126, ReplaceChoice::ReplaceAll},
+                 {1091, msg::kKeepAll, 185, ReplaceChoice::KeepAll}};
+  for (const auto& b : buttons) {
+    QPushButton* button = Button(this, du, b.id, b.text, b.x, 42, 57, 16);
+    const ReplaceChoice choice = b.choice;
+    connect(button, &QPushButton::clicked, this, [this, choice] {
+      choice_ = choice;
+      accept();
+    });
+  }
+  setFixedSize(du.Size(250, 66));
+}
+
+void ReplaceFileDialog::reject() {
+  // Escape and the close box keep the local file.
+  choice_ = ReplaceChoice::Keep;
+  QDialog::reject();
+}
+
 }  // namespace quirel::app

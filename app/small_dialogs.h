@@ -1,10 +1,13 @@
 // The small modal dialogs: create a directory (137), clear mode (139), send
-// format (188), receive options (194) and the duplicate-name prompt (197).
+// format (188), receive options (194), the duplicate-name prompt (197) and
+// the question before a received file replaces a local one.
 #pragma once
 
 #include <QDialog>
 #include <QString>
 #include <cstdint>
+
+#include "common/ui.h"
 
 class QLineEdit;
 class QRadioButton;
@@ -82,6 +85,21 @@ class DuplicateDialog final : public QDialog {
  private:
   void Choose(int choice);
   int choice_ = 0;
+};
+
+// A received file would replace a local file of other content: the
+// question names the file; closing it keeps the local file.
+class ReplaceFileDialog final : public QDialog {
+  Q_OBJECT
+ public:
+  ReplaceFileDialog(QWidget* parent, const QString& path);
+  ReplaceChoice Choice() const { return choice_; }
+
+ protected:
+  void reject() override;
+
+ private:
+  ReplaceChoice choice_ = ReplaceChoice::Keep;
 };
 
 }  // namespace quirel::app

@@ -38,6 +38,7 @@ class DuplicateAnswer final : public UserInterface {
   std::optional<int> AskClearMode() override { return inner_.AskClearMode(); }
   std::optional<ReceiveOptions> AskReceiveOptions() override { return inner_.AskReceiveOptions(); }
   int AskDuplicate(std::string_view) override { return choice_; }
+  ReplaceChoice AskReplaceFile(std::string_view path) override { return inner_.AskReplaceFile(path); }
   bool ExpandToPath(std::string_view path) override { return inner_.ExpandToPath(path); }
 
  private:

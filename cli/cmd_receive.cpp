@@ -1,7 +1,9 @@
 // quirel receive [--all] TARGET: copy files from the reader into a folder.
 #include <filesystem>
+#include <optional>
 
 #include "cli/command.h"
+#include "cli/terminal_ui.h"
 #include "link/receive.h"
 
 namespace quirel::cli {
@@ -10,9 +12,14 @@ namespace {
 int RunReceive(Context& context) {
   std::uint8_t mode = kReceiveCursorItem;
   std::string target;
+  std::optional<ReplaceChoice> replace;
   for (const std::string& arg : context.args) {
     if (arg == "--all") {
       mode = kReceiveEverything;
+    } else if (arg == "--overwrite" || arg == "--no-clobber") {
+      const ReplaceChoice choice = arg == "--overwrite" ? ReplaceChoice::ReplaceAll : ReplaceChoice::KeepAll;
+      if (replace && *replace != choice) return context.Usage("--overwrite and --no-clobber exclude each other");
+      replace = choice;
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       return context.Usage("unknown option: " + arg);
     } else if (target.empty()) {
@@ -28,19 +35,24 @@ int RunReceive(Context& context) {
   if (ec) return context.Usage("cannot resolve the target folder: " + target);
   target = absolute.lexically_normal().string();
   if (!CheckReceiveTarget(target)) return context.Usage("the target folder must be an absolute path");
+  if (replace)
+    if (auto* terminal = dynamic_cast<TerminalUi*>(&context.ui())) terminal->SetReplaceChoice(*replace);
   return ReceiveFiles(context.link(), mode, target);
 }
 
 }  // namespace
 
 QUIREL_CLI_COMMAND({"receive", "receive files from the reader into a folder",
-                    "Usage: quirel receive [--all] TARGET\n\n"
+                    "Usage: quirel receive [--all] [--overwrite | --no-clobber] TARGET\n\n"
                     "Receives the item at the reader's cursor (a file, or every file below a folder),\n"
                     "or with --all everything the reader holds, into the folder TARGET (created when\n"
                     "missing). The reader's folders are re-created below TARGET; an existing folder\n"
                     "whose name differs only in letter case is reused. Names that would leave TARGET\n"
                     "(\"/\", \".\", \"..\", empty) are made safe with \"_\", and symbolic links below\n"
                     "TARGET are never followed: such a file counts as one that could not be created.\n"
+                    "A local file of the same name whose content differs is replaced only when you\n"
+                    "say so: asked on the terminal, replaced with --overwrite, kept with --no-clobber,\n"
+                    "and kept (with a line on standard error) when nobody can answer.\n"
                     "Exit status 1 also when some files could not be created.\n",
                     &RunReceive});
 

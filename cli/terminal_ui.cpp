@@ -315,3 +315,29 @@ int TerminalUi::AskDuplicate(std::string_view name) {
 }
 
 }  // namespace quirel::cli
+
+namespace quirel::cli {
+
+ReplaceChoice TerminalUi::AskReplaceFile(std::string_view path) {
+  if (replaceChoice_) return *replaceChoice_;
+  ClearLine();
+  if (!inIsTerminal_) {
+    // Nobody to ask: the local file stays, and the user learns which.
+    err_ << "quirel receive: kept the local file, its content differs (--overwrite replaces it): " << path << '\n'
+         << std::flush;
+    return ReplaceChoice::Keep;
+  }
+  err_ << msg::kReplaceFileQuestion << ' ' << path << '\n';
+  for (;;) {
+    err_ << "1 " << msg::kReplace << "  2 " << msg::kSkip << "  3 " << msg::kReplaceAll << "  4 " << msg::kKeepAll
+         << ": " << std::flush;
+    std::string line;
+    if (!ReadLine(line)) return ReplaceChoice::Keep;
+    if (line == "1") return ReplaceChoice::Replace;
+    if (line == "2") return ReplaceChoice::Keep;
+    if (line == "3") return ReplaceChoice::ReplaceAll;
+    if (line == "4") return ReplaceChoice::KeepAll;
+  }
+}
+
+}  // namespace quirel::cli

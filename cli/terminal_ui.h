@@ -77,6 +77,8 @@ class TerminalUi final : public UserInterface {
   void SetDuplicateChoice(int choice) { duplicateChoice_ = choice; }
   // The terminal's width for the progress line; 0 asks the terminal.
   void SetColumns(std::size_t columns) { columns_ = columns; }
+  // --overwrite (ReplaceAll) or --no-clobber (KeepAll).
+  void SetReplaceChoice(ReplaceChoice choice) { replaceChoice_ = choice; }
 
   Answer ShowMessage(std::string_view text, std::string_view caption, Icon icon, Buttons buttons) override;
   Answer ShowMessageWithDetail(std::string_view text, std::string_view caption, Icon icon,
@@ -93,6 +95,7 @@ class TerminalUi final : public UserInterface {
   // --yes replaces the duplicate, --no keeps the PC's record; without a
   // terminal to ask on, the receive is cancelled with a note.
   int AskDuplicate(std::string_view name) override;
+  ReplaceChoice AskReplaceFile(std::string_view path) override;
   bool ExpandToPath(std::string_view) override { return true; }
 
  private:
@@ -116,6 +119,7 @@ class TerminalUi final : public UserInterface {
   std::optional<std::optional<int>> clearMode_;
   std::optional<std::optional<ReceiveOptions>> receiveOptions_;
   std::optional<int> duplicateChoice_;
+  std::optional<ReplaceChoice> replaceChoice_;
 
   std::map<ProgressKind, std::unique_ptr<TerminalProgress>> windows_;
 };

@@ -42,6 +42,10 @@ class ProgressWindow {
 // Which window a long operation disables while it runs.
 enum class Window { Main, Phonebook };
 
+// What to do with a received file whose name is taken by a local file of
+// other content. The "all" answers hold for the rest of that receive.
+enum class ReplaceChoice { Replace, Keep, ReplaceAll, KeepAll };
+
 struct ReceiveOptions {
   unsigned char mode = 0xB3;  // 0xB3 cursor item, 0xB1 everything
   std::string target;         // absolute folder path (UTF-8)
@@ -89,6 +93,9 @@ class UserInterface {
   // Duplicate-name prompt of a phonebook receive: 1 replace, 2 skip,
   // 3 replace all, 4 cancel, 0 closed without a button.
   virtual int AskDuplicate(std::string_view name) = 0;
+  // A received file would replace the local file at path, whose content
+  // differs. Closing the question keeps the local file.
+  virtual ReplaceChoice AskReplaceFile(std::string_view path) = 0;
 
   // Expands the local folder tree down to path and selects it (GUI only).
   virtual bool ExpandToPath(std::string_view path) = 0;

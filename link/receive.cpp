@@ -1,5 +1,8 @@
 #include "link/receive.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -61,27 +64,85 @@ std::optional<fs::path> EnterLevel(const fs::path& dir, const std::string& name)
   return child;
 }
 
-bool WriteReceivedFile(const fs::path& target, const std::vector<std::string>& levels, const std::string& fileName,
-                       const std::vector<std::uint8_t>& data) {
+enum class Written { Yes, Kept, Failed };
+
+// Whether the file at path holds exactly data.
+bool SameContent(const fs::path& path, const std::vector<std::uint8_t>& data) {
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (ec || size != data.size()) return false;
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> old(data.size());
+  in.read(old.data(), static_cast<std::streamsize>(old.size()));
+  return in.gcount() == static_cast<std::streamsize>(old.size()) &&
+         std::equal(old.begin(), old.end(), data.begin(),
+                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+}
+
+// Writes data beside path under a fresh name and renames it over path, so
+// that neither a failed write nor a full disk costs the file that was there.
+bool ReplaceAtomically(const fs::path& path, const std::vector<std::uint8_t>& data) {
+  std::error_code ec;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path part = path.parent_path() / ("." + path.filename().string() + ".part" + std::to_string(attempt));
+    // "x": never through a file or link that is already there.
+    std::FILE* out = std::fopen(part.c_str(), "wbx");
+    if (out == nullptr) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    const bool written = std::fwrite(data.data(), 1, data.size(), out) == data.size();
+    const bool closed = std::fclose(out) == 0;
+    if (written && closed) {
+      fs::rename(part, path, ec);
+      if (!ec) return true;
+    }
+    fs::remove(part, ec);
+    return false;
+  }
+  return false;
+}
+
+struct ReplacePolicy {
+  bool replaceAll = false;
+  bool keepAll = false;
+};
+
+Written WriteReceivedFile(UserInterface& ui, ReplacePolicy& policy, const fs::path& target,
+                          const std::vector<std::string>& levels, const std::string& fileName,
+                          const std::vector<std::uint8_t>& data) {
   fs::path dir = target;
   for (const std::string& level : levels) {
     std::optional<fs::path> next = EnterLevel(dir, level);
-    if (!next) return false;
+    if (!next) return Written::Failed;
     dir = *next;
   }
   const fs::path path = dir / fileName;
   std::error_code ec;
   const fs::file_status status = fs::symlink_status(path, ec);
-  if (fs::is_symlink(status) || (fs::exists(status) && !fs::is_regular_file(status))) return false;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) return false;
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  out.close();
-  if (!out) {
-    fs::remove(path, ec);  // a half-written file is not kept as if it were received
-    return false;
+  if (fs::is_symlink(status) || (fs::exists(status) && !fs::is_regular_file(status))) return Written::Failed;
+  if (fs::exists(status)) {
+    // A local file of the same name is only replaced when the user says so.
+    if (SameContent(path, data)) return Written::Yes;
+    bool replace = policy.replaceAll;
+    if (!policy.replaceAll && !policy.keepAll) {
+      switch (ui.AskReplaceFile(path.string())) {
+        case ReplaceChoice::Replace:
+          replace = true;
+          break;
+        case ReplaceChoice::ReplaceAll:
+          replace = policy.replaceAll = true;
+          break;
+        case ReplaceChoice::KeepAll:
+          policy.keepAll = true;
+          break;
+        case ReplaceChoice::Keep:
+          break;
+      }
+    }
+    if (!replace) return Written::Kept;
   }
-  return true;
+  return ReplaceAtomically(path, data) ? Written::Yes : Written::Failed;
 }
 
 }  // namespace
@@ -128,6 +189,7 @@ int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
   window.SetStep(Bar::File, 1);
 
   bool someFailed = false;
+  ReplacePolicy policy;
   for (;;) {
     window.StepIt(Bar::Overall);
     std::uint8_t sum = 0;
@@ -216,7 +278,7 @@ int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
     if (!take(checksum)) return receiveError(result);
     if (checksum != expected) return receiveError(kFailed);
 
-    if (!WriteReceivedFile(target, levels, fileName, data)) someFailed = true;
+    if (WriteReceivedFile(ui, policy, target, levels, fileName, data) == Written::Failed) someFailed = true;
   }
 }
 

@@ -69,6 +69,9 @@ inline constexpr std::string_view kAllReceived = "所有文件成功接收！";
 inline constexpr std::string_view kSomeNotCreated =
     "接收文件过程中有某些文件无法建立，请检查是否：接收路径错/磁盘已满/文件名错误。文件接收完成!";
 inline constexpr std::string_view kReceiveInterrupt = "中断接收";
+// A received file whose name is taken by a local file of other content.
+inline constexpr std::string_view kReplaceFileQuestion = "文件已存在且内容不同，是否替换？";
+inline constexpr std::string_view kKeepAll = "全部跳过";
 
 // Send job and per-file transfer.
 inline constexpr std::string_view kNothingToSend = "传送文件没有准备好！";
@@ -77,6 +80,11 @@ inline constexpr std::string_view kNoWordConvert = "系统没有安装 Microsoft
 inline constexpr std::string_view kTooDeep = " 传送目录已经大于6级,\n下级目录文件将不能被传送";
 inline constexpr std::string_view kSomeNotSent = "在传送中遇到无法打开的文件, 这些文件没有被传送！";
 inline constexpr std::string_view kFilesSentSuffix = "个文件传送完成！";
+// Heads the list of the job's files that did not reach the reader.
+inline constexpr std::string_view kNotSentHeading = "以下文件没有传送到电子书：";
+// Heads the list of files whose names would be the same in one folder of the
+// reader, each with the name it is sent under.
+inline constexpr std::string_view kNameCollision = "以下文件在电子书的同一目录中名称相同，\n后面的文件将以新名称传送：";
 inline constexpr std::string_view kSendFileError =
     " 传送文件错误，\n请检查并口连接/电子书存储已满/尝试禁止系统反病毒程序。";
 // Followed by the file's name: its length does not fit the 24-bit length field.

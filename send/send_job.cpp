@@ -3,6 +3,7 @@
 #include "send/send_job.h"
 
 #include <algorithm>
+#include <set>
 
 #include "common/text.h"
 #include "resources/messages.h"
@@ -64,6 +65,30 @@ std::string StripTrailingSlashes(std::string path) {
   return path;
 }
 
+std::string RecordsKey(const std::vector<NameRecord>& records) {
+  std::string key;
+  for (const NameRecord& record : records) key.append(record.begin(), record.end());
+  return key;
+}
+
+// The first bytes of a GBK name that fit limit bytes without splitting a
+// double-byte character (the header's own cut, for limit 14).
+std::string CutName(const std::string& gbk, std::size_t limit) {
+  std::size_t end = 0;
+  while (end < gbk.size()) {
+    const std::size_t length = static_cast<std::uint8_t>(gbk[end]) > 0x80 ? 2 : 1;
+    if (end + length > limit) break;
+    end += length;
+  }
+  return gbk.substr(0, std::min(end, gbk.size()));
+}
+
+// A name of at most 14 bytes ending in "~n", as shortened names usually are.
+std::string NumberedName(const std::string& gbkBase, int n) {
+  const std::string suffix = "~" + std::to_string(n);
+  return CutName(gbkBase, 14 - suffix.size()) + suffix;
+}
+
 }  // namespace
 
 SendJob::SendJob(Link& link, convert::Context& ctx, std::unique_ptr<WordProcessor> word)
@@ -72,6 +97,104 @@ SendJob::SendJob(Link& link, convert::Context& ctx, std::unique_ptr<WordProcesso
 int SendJob::CountFiles(const std::string& dir) {
   std::vector<fs::path> chain;
   return CountBelow(StripTrailingSlashes(dir), chain);
+}
+
+void SendJob::PlanFile(const std::string& realPath, const std::string& asSent, int depth) {
+  PlannedFile file;
+  file.realPath = realPath;
+  std::vector<NameRecord> records;
+  file.sendable =
+      depth >= 0 && BuildPathRecords(asSent, depth, records) && HeaderNameOf(asSent, file.gbkBase, file.gbkExtension);
+  file.folderKey = RecordsKey(records);
+  if (file.sendable) planIndex_[realPath + '\n' + file.folderKey].push_back(plan_.size());
+  plan_.push_back(std::move(file));
+}
+
+void SendJob::PlanFolder(int level, const std::string& dir, const std::string& dirAsSent) {
+  walkChain_.push_back(Canonical(dir));
+  for (const Listed& entry : ListFolder(dir, walkChain_)) {
+    const std::string path = dir + "/" + entry.name;
+    const std::string asSent = dirAsSent + "/" + entry.name;
+    if (entry.isDirectory)
+      PlanFolder(level + 1, path, asSent);
+    else
+      PlanFile(path, asSent, level > kMaxFileLevel ? -1 : level + 1);  // too deep: never sent
+  }
+  walkChain_.pop_back();
+}
+
+void SendJob::Plan(const std::vector<const SendEntryItem*>& folders, const std::vector<const SendEntryItem*>& files) {
+  plan_.clear();
+  planIndex_.clear();
+  for (const SendEntryItem* folder : folders) {
+    walkChain_.clear();
+    const std::string dir = StripTrailingSlashes(folder->realPath);
+    PlanFolder(0, dir, LowerAscii(dir));
+  }
+  walkChain_.clear();
+  for (const SendEntryItem* file : files) PlanFile(file->realPath, LowerAscii(file->realPath), 0);
+  ResolveCollisions();
+}
+
+void SendJob::ResolveCollisions() {
+  // The reader keeps one file per name in a folder: a second one of the same
+  // name would silently replace the first. Names are compared as the header
+  // carries them (cut to 14 bytes, the extension to 3).
+  const bool convertFormat = sendFormat == kConvertFormat;
+  auto nameKey = [&](const PlannedFile& file, const std::string& base) {
+    const FileHeader header = MakeFileHeader(base, file.gbkExtension, convertFormat, 1);
+    return file.folderKey + '\n' + std::string(header.begin(), header.begin() + 17);
+  };
+  auto shownName = [&](const PlannedFile& file) {
+    const std::string extension = convertFormat ? "ebk" : CutName(file.gbkExtension, 3);
+    return GbkToUtf8(CutName(file.gbkBase, 14)) + (extension.empty() ? "" : "." + GbkToUtf8(extension));
+  };
+
+  std::set<std::string> used;
+  for (const PlannedFile& file : plan_)
+    if (file.sendable) used.insert(nameKey(file, file.gbkBase));
+  std::map<std::string, std::vector<std::size_t>> groups;  // by the name each would have had
+  std::vector<std::string> order;
+  std::set<std::string> claimed;
+  for (std::size_t i = 0; i < plan_.size(); ++i) {
+    PlannedFile& file = plan_[i];
+    if (!file.sendable) continue;
+    const std::string natural = nameKey(file, file.gbkBase);
+    auto& group = groups[natural];
+    if (group.empty()) order.push_back(natural);
+    group.push_back(i);
+    if (claimed.insert(natural).second) continue;
+    for (int n = 2;; ++n) {
+      const std::string candidate = NumberedName(file.gbkBase, n);
+      const std::string key = nameKey(file, candidate);
+      if (!used.insert(key).second) continue;
+      claimed.insert(key);
+      file.gbkBase = candidate;
+      file.renamed = true;
+      break;
+    }
+  }
+
+  std::string lines;
+  for (const std::string& natural : order) {
+    const auto& group = groups[natural];
+    if (group.size() < 2) continue;
+    for (std::size_t i : group) lines += "\n" + plan_[i].realPath + " → " + shownName(plan_[i]);
+  }
+  if (!lines.empty()) link_.ui().ShowMessage(std::string(msg::kNameCollision) + lines, msg::kCaption, Icon::Warning);
+}
+
+SendJob::PlannedFile* SendJob::Planned(const std::vector<NameRecord>& records) {
+  if (currentReal_.empty()) return nullptr;
+  const auto it = planIndex_.find(currentReal_ + '\n' + RecordsKey(records));
+  if (it == planIndex_.end()) return nullptr;
+  // One file reached twice (through a linked folder) is two entries, taken in turn.
+  for (std::size_t i : it->second)
+    if (!plan_[i].reached) {
+      plan_[i].reached = true;
+      return &plan_[i];
+    }
+  return nullptr;
 }
 
 void SendJob::EndEarly() {
@@ -116,6 +239,7 @@ int SendJob::WalkDirectory(int level, const std::string& dir, const std::string&
       return kDone;
     }
     sourcePath = pathAsSent;
+    currentReal_ = path;
     currentName = LowerAscii(entry.name);
     if (window != nullptr) window->SetLabel("/../" + currentName);
     fileKind = convert::ClassifyName(currentName);
@@ -155,6 +279,7 @@ int SendJob::SendOneEntryFile(const SendEntryItem& item, bool useInstance) {
   // The list's text is lower-cased, and so is everything the reader is told
   // about a file chosen on its own.
   sourcePath = LowerAscii(real);
+  currentReal_ = real;
   currentName = sourcePath.substr(slash == std::string::npos ? 0 : slash + 1);
   if (ProgressWindow* window = link_.ui().Progress(ProgressKind::Send)) window->SetLabel(currentName);
   currentName = LowerAscii(currentName);
@@ -190,6 +315,17 @@ int SendJob::Run(const SendList& list) {
   if (!format) return kInterrupted;
   sendFormat = *format == kKeepFormat ? kKeepFormat : kConvertFormat;
 
+  // Folders and files by what they are, not by a leading blank in the text:
+  // a file name may begin with a blank here.
+  std::vector<const SendEntryItem*> folders, files;
+  for (const SendEntryItem& item : list.Items()) (item.isFolder ? folders : files).push_back(&item);
+  // Before anything moves, so that the user learns of renamed files first.
+  Plan(folders, files);
+  struct CurrentGuard {
+    std::string& current;
+    ~CurrentGuard() { current.clear(); }
+  } currentGuard{currentReal_};
+
   sendFailed = 0;
   userStopped = 0;
   link_.linkLost = 0;
@@ -197,13 +333,7 @@ int SendJob::Run(const SendList& list) {
   window.Show();
   ui.EnableWindow(Window::Main, false);
 
-  // Folders and files by what they are, not by a leading blank in the text:
-  // a file name may begin with a blank here.
-  std::vector<const SendEntryItem*> folders, files;
-  for (const SendEntryItem& item : list.Items()) (item.isFolder ? folders : files).push_back(&item);
-
-  int inFolders = 0;
-  for (const SendEntryItem* folder : folders) inFolders += CountFiles(folder->realPath);
+  const int inFolders = static_cast<int>(plan_.size() - files.size());
   bool anyDocument = false;
   for (const SendEntryItem* file : files) anyDocument = anyDocument || Contains(file->text, ".doc");
 
@@ -258,16 +388,34 @@ int SendJob::Run(const SendList& list) {
   if (link_.OpenLink() != kDone) EndEarly();
   link_.SendBurst(kEndCommand);
 
-  sentCount = sentCount - static_cast<int>(folders.size()) + inFolders;
+  // The report counts what reached the reader and names what did not: files
+  // that failed, those of a folder left out after a failure, and those too
+  // deep to go.
+  sentCount = 0;
+  std::string missing;
+  std::size_t missingCount = 0;
+  for (const PlannedFile& file : plan_) {
+    if (file.arrived) {
+      ++sentCount;
+    } else {
+      missing += "\n" + file.realPath;
+      ++missingCount;
+    }
+  }
   window.SetPos(Bar::Overall, sentCount == 1 ? 2 : sentCount);
   if (sendFailed == 1) ui.ShowMessage(msg::kSomeNotSent, msg::kCaption, Icon::Error);
-  if (userStopped == 0)
-    ui.ShowMessage(" " + std::to_string(sentCount) + std::string(msg::kFilesSentSuffix), msg::kCaption,
-                   Icon::Information);
+  const std::string report = " " + std::to_string(sentCount) + std::string(msg::kFilesSentSuffix);
+  if (userStopped != 0) {
+    // no report after an interrupt
+  } else if (missingCount == 0) {
+    ui.ShowMessage(report, msg::kCaption, Icon::Information);
+  } else {
+    ui.ShowMessageWithDetail(report, msg::kCaption, Icon::Information, std::string(msg::kNotSentHeading) + missing);
+  }
   ui.RedrawWindow(Window::Main);
   window.Hide();
   ui.EnableWindow(Window::Main, true);
-  return sendFailed == 1 || link_.linkLost == 1 ? kFailed : kDone;
+  return missingCount > 0 || link_.linkLost == 1 ? kFailed : kDone;
 }
 
 }  // namespace quirel::send

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,7 +60,30 @@ class SendJob {
   std::string currentName;          // CurrentName, lower-cased
   std::string sourcePath;           // SourcePath, as the reader is told
 
+  // Every file the list names, in the order the job reaches them, with the
+  // name it goes under on the reader and whether it got there.
+  struct PlannedFile {
+    std::string realPath;   // the file on disk, as the user knows it
+    std::string folderKey;  // the reader folder's path records
+    bool sendable = false;  // within six levels and with a GBK name
+    std::string gbkBase;    // its name on the reader, before the header cuts it
+    std::string gbkExtension;
+    bool renamed = false;
+    bool reached = false;  // its transfer began
+    bool arrived = false;
+  };
+  const std::vector<PlannedFile>& plan() const { return plan_; }
+
  private:
+  // Lists the job's files and gives a distinct name to each that would meet
+  // an earlier one in the same reader folder.
+  void Plan(const std::vector<const SendEntryItem*>& folders, const std::vector<const SendEntryItem*>& files);
+  void PlanFolder(int level, const std::string& dir, const std::string& dirAsSent);
+  void PlanFile(const std::string& realPath, const std::string& asSent, int depth);
+  void ResolveCollisions();
+  // The planned file now in work (currentReal_ in the folder of records).
+  PlannedFile* Planned(const std::vector<NameRecord>& records);
+
   // Path records from sourcePath; false when a name has no GBK form.
   bool PrepareRecords(int& depth, const std::string& path, std::vector<NameRecord>& records);
   // Interrupt check between blocks: true when the file must end (result 1).
@@ -71,6 +95,9 @@ class SendJob {
   convert::Context& ctx_;
   std::unique_ptr<WordProcessor> word_;
   std::vector<std::filesystem::path> walkChain_;  // folders being walked, against link loops
+  std::vector<PlannedFile> plan_;
+  std::map<std::string, std::vector<std::size_t>> planIndex_;  // by realPath + folderKey
+  std::string currentReal_;                       // the file in work, on disk
 };
 
 }  // namespace quirel::send

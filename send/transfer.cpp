@@ -69,6 +69,7 @@ bool SendJob::Interrupted() {
 
 int SendJob::SendFileBody(int depth, std::vector<NameRecord>& records, const std::string& file) {
   UserInterface& ui = link_.ui();
+  PlannedFile* planned = Planned(records);
   for (NameRecord& record : records) MakeRecordSafe(record);
 
   if (!IsRegularFile(file)) return kFailed;
@@ -94,6 +95,7 @@ int SendJob::SendFileBody(int depth, std::vector<NameRecord>& records, const std
 
   std::string base, extension;
   if (!HeaderNameOf(named, base, extension)) return kFailed;
+  if (planned != nullptr && planned->renamed) base = planned->gbkBase;
   const FileHeader header = MakeFileHeader(base, extension, sendFormat == kConvertFormat, length);
 
   if (link_.OpenLink() != kDone) {
@@ -136,6 +138,7 @@ int SendJob::SendFileBody(int depth, std::vector<NameRecord>& records, const std
     if (link_.SendByte(data[at++]) != kDone) return transferError();
   }
   if (window != nullptr) window->StepIt(Bar::File);
+  if (planned != nullptr) planned->arrived = true;
   return kDone;
 }
 

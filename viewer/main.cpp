@@ -1,7 +1,8 @@
 // quirel-viewer: shows a converted e-book as the reader's screen would. With
 // no argument it shows vantrel.txt of the system directory at the font size
 // that config.ini in the program directory names; a file given on the
-// command line is shown instead.
+// command line is shown instead, at the row width --font names or, without
+// it, the width its bytes suggest. F switches between 16 and 20 bytes.
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -12,18 +13,36 @@
 #include <QWidget>
 
 #include <cstdlib>
+#include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "common/environment.h"
 #include "common/ini.h"
+#include "common/version.h"
 #include "viewer/rows.h"
 
 namespace {
 
 class ScreenView final : public QWidget {
  public:
-  ScreenView(std::vector<std::string> rows, int width, QString title) : width_(width), title_(std::move(title)) {
+  // note replaces the rendering of bytes (a line instead of a file).
+  ScreenView(QByteArray bytes, int width, QString title, std::vector<std::string> note = {})
+      : bytes_(std::move(bytes)), note_(std::move(note)), title_(std::move(title)) {
+    setFocusPolicy(Qt::StrongFocus);
+    SetWidth(width);
+  }
+
+  // Lays the bytes out in rows of 16 or 20 bytes, in the font size the
+  // reader uses for that width.
+  void SetWidth(int width) {
+    width_ = width;
+    const auto rows = note_.empty()
+                          ? quirel::viewer::RenderRows(
+                                std::string_view(bytes_.constData(), static_cast<std::size_t>(bytes_.size())), width)
+                          : note_;
+    rows_.clear();
     for (const auto& r : rows) rows_.push_back(QString::fromUtf8(r.c_str(), static_cast<int>(r.size())));
     QFont font(QStringLiteral("Noto Sans Mono CJK SC"));
     font.setStyleHint(QFont::Monospace);
@@ -34,10 +53,11 @@ class ScreenView final : public QWidget {
     if (cell_ * 2 < fm.horizontalAdvance(QChar(0x4E2D))) cell_ = (fm.horizontalAdvance(QChar(0x4E2D)) + 1) / 2;
     line_ = fm.height() + 6;
     rowsPerPage_ = width == 16 ? 10 : 12;
+    top_ = 0;
     setMinimumSize(cell_ * width_ + 2 * kMargin, line_ * rowsPerPage_ + 2 * kMargin + kStatus);
     resize(minimumSize());
-    setFocusPolicy(Qt::StrongFocus);
     UpdateTitle();
+    update();
   }
 
  protected:
@@ -67,7 +87,10 @@ class ScreenView final : public QWidget {
     const int pages = std::max(1, (static_cast<int>(rows_.size()) + rowsPerPage_ - 1) / rowsPerPage_);
     const int page = top_ / rowsPerPage_ + 1;
     p.drawText(QRect(0, height() - kStatus, width(), kStatus), Qt::AlignCenter,
-               QStringLiteral("第 %1 / %2 页    PgUp / PgDn 翻页").arg(page).arg(pages));
+               QStringLiteral("第 %1 / %2 页   每行%3字节   PgUp/PgDn 翻页   F 切换16/20字节")
+                   .arg(page)
+                   .arg(pages)
+                   .arg(width_));
   }
 
   void keyPressEvent(QKeyEvent* e) override {
@@ -96,6 +119,9 @@ class ScreenView final : public QWidget {
       case Qt::Key_Escape:
         close();
         break;
+      case Qt::Key_F:
+        SetWidth(width_ == 16 ? 20 : 16);
+        break;
       default:
         QWidget::keyPressEvent(e);
     }
@@ -109,12 +135,14 @@ class ScreenView final : public QWidget {
     top_ = std::clamp(top_ + delta, 0, last);
     update();
   }
-  void UpdateTitle() { setWindowTitle(title_); }
+  void UpdateTitle() { setWindowTitle(title_ + QStringLiteral(" (每行%1字节)").arg(width_)); }
 
   static constexpr int kMargin = 24;
   static constexpr int kStatus = 28;
+  QByteArray bytes_;
+  std::vector<std::string> note_;
   std::vector<QString> rows_;
-  int width_;
+  int width_ = 20;
   QString title_;
   int cell_ = 12;
   int line_ = 24;
@@ -122,32 +150,108 @@ class ScreenView final : public QWidget {
   int top_ = 0;
 };
 
+constexpr int kExitUsage = 64;
+
+constexpr const char* kUsage =
+    "Usage: quirel-viewer [--font large|small] [FILE]\n"
+    "\n"
+    "Shows an e-book as the reader's screen would: rows of 16 bytes (large font)\n"
+    "or 20 bytes (small font), GBK. Without FILE it shows the last preview\n"
+    "(vantrel.txt of the system directory) at the font config.ini names. A FILE\n"
+    "is shown at the width --font names or, without it, the width its rows\n"
+    "suggest. In the window, F switches between 16 and 20 bytes a row.\n"
+    "\n"
+    "  --font large|small  the row width: large 16 bytes, small 20 bytes\n"
+    "  --help              this text\n"
+    "  --version           the program's version\n"
+    "\n"
+    "Environment: QUIREL_HOME (config.ini), QUIREL_SYSTEM_DIR (vantrel.txt).\n";
+
+int UsageError(const std::string& problem) {
+  std::cerr << "quirel-viewer: " << problem << "\nTry 'quirel-viewer --help'.\n";
+  return kExitUsage;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The words are read before any window exists, so that --help, --version
+  // and mistakes need no display.
+  std::string fileArg;
+  int width = 0;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (!optionsEnded && word == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && (word == "--help" || word == "-h")) {
+      std::cout << kUsage;
+      return 0;
+    } else if (!optionsEnded && word == "--version") {
+      std::cout << "quirel-viewer " << quirel::kVersion << '\n';
+      return 0;
+    } else if (!optionsEnded && (word == "--font" || word.rfind("--font=", 0) == 0)) {
+      std::string value;
+      if (word == "--font") {
+        if (i + 1 >= argc) return UsageError("--font needs large or small");
+        value = argv[++i];
+      } else {
+        value = word.substr(7);
+      }
+      if (value == "large")
+        width = 16;
+      else if (value == "small")
+        width = 20;
+      else
+        return UsageError("--font takes large or small, not " + value);
+    } else if (!optionsEnded && word.size() > 1 && word[0] == '-') {
+      return UsageError("unknown option " + word);
+    } else if (fileArg.empty()) {
+      fileArg = word;
+    } else {
+      return UsageError("shows one file at a time");
+    }
+  }
+  if (!fileArg.empty()) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(fileArg, ec);
+    if (!std::filesystem::exists(status)) {
+      std::cerr << "quirel-viewer: no such file: " << fileArg << '\n';
+      return 1;
+    }
+    if (std::filesystem::is_directory(status)) {
+      std::cerr << "quirel-viewer: a folder, not a file: " << fileArg << '\n';
+      return 1;
+    }
+  }
+
   QApplication app(argc, argv);
   const quirel::Environment env = quirel::Environment::Resolve();
-  const QStringList args = app.arguments();
-  QString path;
-  int font = 2;
-  try {
-    font = std::stoi(quirel::ReadIniValue(env.HomeFile("config.ini"), "ConfigInfo", "Font", "2"));
-  } catch (...) {
-    font = 2;
-  }
-  if (args.size() > 1) {
-    path = args.at(1);
-  } else {
-    path = QString::fromStdString(env.SystemFile("vantrel.txt"));
-  }
+  const QString path =
+      fileArg.empty() ? QString::fromStdString(env.SystemFile("vantrel.txt")) : QString::fromLocal8Bit(fileArg.c_str());
   QFile file(path);
   QByteArray bytes;
-  if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-  const int width = quirel::viewer::RowWidthForFont(font);
-  auto rows =
-      quirel::viewer::RenderRows(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), width);
-  if (!file.exists()) rows = {"(文件不存在)"};
-  ScreenView view(std::move(rows), width, QStringLiteral("卓卷电子书 - ") + QFileInfo(path).fileName());
+  if (file.open(QIODevice::ReadOnly)) {
+    bytes = file.readAll();
+  } else if (!fileArg.empty()) {
+    std::cerr << "quirel-viewer: cannot read " << fileArg << ": " << file.errorString().toStdString() << '\n';
+    return 1;
+  }
+  if (width == 0 && !fileArg.empty())
+    width = quirel::viewer::GuessRowWidth(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  if (width == 0) {
+    int font = 2;
+    try {
+      font = std::stoi(quirel::ReadIniValue(env.HomeFile("config.ini"), "ConfigInfo", "Font", "2"));
+    } catch (...) {
+      font = 2;
+    }
+    width = quirel::viewer::RowWidthForFont(font);
+  }
+  // The preview the program left is missing: say so in the window it opens.
+  std::vector<std::string> note;
+  if (!file.exists()) note = {"(文件不存在)"};
+  ScreenView view(bytes, width, QStringLiteral("卓卷电子书 - ") + QFileInfo(path).fileName(), note);
   view.show();
   return app.exec();
 }

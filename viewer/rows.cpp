@@ -55,4 +55,27 @@ std::vector<std::string> RenderRows(std::string_view bytes, int width) {
   return rows;
 }
 
+int GuessRowWidth(std::string_view bytes) {
+  if (bytes.empty()) return 0;
+  const bool fits16 = bytes.size() % 16 == 0;
+  const bool fits20 = bytes.size() % 20 == 0;
+  if (fits16 != fits20) return fits16 ? 16 : 20;
+  // A paragraph starts a row with two blanks and text; a row never starts
+  // with a single blank, as leading blanks are dropped. Offsets that are
+  // row starts for both widths tell nothing.
+  int score16 = 0, score20 = 0;
+  for (std::size_t q = 0; q + 2 < bytes.size(); q += 4) {
+    const bool at16 = q % 16 == 0, at20 = q % 20 == 0;
+    if (at16 == at20) continue;
+    int& score = at16 ? score16 : score20;
+    if (bytes[q] != ' ') continue;
+    if (bytes[q + 1] == ' ' && bytes[q + 2] != ' ')
+      ++score;
+    else if (bytes[q + 1] != ' ')
+      --score;
+  }
+  if (score16 == score20) return 0;
+  return score16 > score20 ? 16 : 20;
+}
+
 }  // namespace quirel::viewer

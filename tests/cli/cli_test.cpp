@@ -90,6 +90,26 @@ TEST_F(QuirelProgram, VirtualReaderStorageDefaultsToTheProgramDirectory) {
   EXPECT_TRUE(fs::is_directory(dir / "home" / "virtual-reader" / "books"));
 }
 
+TEST_F(QuirelProgram, ReceiveReplacesALocalFileOfOtherContentOnlyWhenTold) {
+  const struct {
+    const char* option;
+    const char* content;
+    bool noted;  // a line on standard error names the file kept
+  } cases[] = {{"", "old", true}, {"--no-clobber", "old", false}, {"--overwrite", "new", false}};
+  for (const auto& c : cases) {
+    fs::create_directories(dir / "reader" / "books");
+    std::ofstream(dir / "reader" / "books" / "a.txt", std::ios::binary) << "new";
+    fs::create_directories(dir / "target");
+    std::ofstream(dir / "target" / "a.txt", std::ios::binary) << "old";
+    const Outcome run = Quirel("--port virtual:" + Reader() + " receive --all " + c.option + " target");
+    EXPECT_EQ(run.status, 0) << c.option << run.err;
+    EXPECT_EQ(Slurp(dir / "target" / "a.txt"), c.content) << c.option;
+    EXPECT_EQ(run.err.find((dir / "target" / "a.txt").string()) != std::string::npos, c.noted) << run.err;
+    EXPECT_NE(run.err.find(msg::kAllReceived), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(Quirel("receive --overwrite --no-clobber target").status, 64);
+}
+
 TEST_F(QuirelProgram, BadUsageExits64WithAMessage) {
   for (const char* words : {"", "frobnicate", "--bogus probe", "--port", "--port nonsense probe",
                             "--port virtual,loud probe", "--yes --no probe", "probe extra"}) {

@@ -178,6 +178,43 @@ TEST(ReceiveFiles, HostileNamesStayInsideTheTarget) {
   EXPECT_EQ(ReceivedName(std::string_view("a\0b", 3)), "a_b");
 }
 
+TEST(ReceiveFiles, ALocalFileOfOtherContentIsReplacedOnlyWhenTheUserSaysSo) {
+  using RC = ReplaceChoice;
+  const struct {
+    std::vector<RC> answers;
+    std::size_t asked;
+    std::vector<bool> replaced;  // a.txt, b.txt, c.txt
+  } cases[] = {
+      {{}, 3, {false, false, false}},  // closing the question keeps the file
+      {{RC::Replace, RC::Keep, RC::Replace}, 3, {true, false, true}},
+      {{RC::Keep, RC::ReplaceAll}, 2, {false, true, true}},
+      {{RC::Replace, RC::KeepAll}, 2, {true, false, false}},
+  };
+  for (const auto& c : cases) {
+    ReceiveRig rig;
+    const Bytes old = {'o', 'l', 'd'}, fresh = {'n', 'e', 'w'};
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteAll(rig.target / name, old);
+    WriteAll(rig.target / "same.txt", fresh);
+    rig.ui.replaceAnswers.assign(c.answers.begin(), c.answers.end());
+    EXPECT_EQ(rig.Receive(Cat({Item({0, 0, 2}, "a", "txt", {}, fresh),
+                               Item({0, 0, 2}, "same", "txt", {}, fresh),
+                               Item({0, 0, 2}, "b", "txt", {}, fresh),
+                               Item({0, 0, 2}, "c", "txt", {}, fresh),
+                               {0xB2}})),
+              0);
+    // The question names the file; one with the same content is not asked about.
+    ASSERT_EQ(rig.ui.replaceAsked.size(), c.asked);
+    EXPECT_EQ(rig.ui.replaceAsked[0], (rig.target / "a.txt").string());
+    const char* names[] = {"a.txt", "b.txt", "c.txt"};
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(ReadAll(rig.target / names[i]), c.replaced[static_cast<std::size_t>(i)] ? fresh : old) << names[i];
+    EXPECT_EQ(ReadAll(rig.target / "same.txt"), fresh);
+    EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kAllReceived)});
+    // Replacing leaves no work file behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(rig.target), fs::directory_iterator()), 4);
+  }
+}
+
 TEST(ReceiveTarget, MustBeAbsolute) {
   EXPECT_TRUE(CheckReceiveTarget("/"));
   EXPECT_TRUE(CheckReceiveTarget("/home/user/books"));

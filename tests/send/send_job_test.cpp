@@ -143,7 +143,7 @@ TEST(SendJob, SeventhLevelIsAnnouncedButItsFilesStay) {
   WriteFile(rig.Local("t/1/2/3/4/5/6/six.txt"), "6");
   WriteFile(rig.Local("t/z.txt"), "z");
   rig.list.AddFolder(rig.Local("t").string());
-  EXPECT_EQ(rig.Run(kKeepFormat), 0);
+  EXPECT_EQ(rig.Run(kKeepFormat), 1);
 
   const auto commands = rig.Commands();
   std::vector<std::vector<std::string>> paths;
@@ -157,9 +157,11 @@ TEST(SendJob, SeventhLevelIsAnnouncedButItsFilesStay) {
   EXPECT_EQ(files[0].depth, 6);  // five.txt, five folders below the chosen one
   EXPECT_EQ(files[0].Name(), "five");
   EXPECT_EQ(files[1].Name(), "z");  // the parents go on
-  // Every file below the chosen folder is counted, sent or not.
-  EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kTooDeep), Report(3)}));
+  // The report counts what arrived and names what did not.
+  EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kTooDeep), Report(2)}));
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
+  EXPECT_EQ(rig.ui.diagnostics.back(),
+            std::string(msg::kNotSentHeading) + "\n" + rig.Local("t/1/2/3/4/5/6/six.txt").string());
   EXPECT_FALSE(fs::exists(rig.Books() / "t/1/2/3/4/5/6/six.txt"));
   EXPECT_TRUE(fs::exists(rig.Books() / "t/1/2/3/4/5/five.txt"));
 }
@@ -179,11 +181,46 @@ TEST(SendJob, FailingFileInAFolderLeavesTheRestOfThatFolderOut) {
   ASSERT_EQ(files.size(), 2u);
   EXPECT_EQ(files[0].Name(), "a");
   EXPECT_EQ(files[1].Name(), "z");
-  // The failed file is still counted: 4 in the folder + 1 entry.
+  // Only the two that arrived are counted; the failed file and the rest of
+  // its folder are named.
   ASSERT_EQ(rig.ui.messages.size(), 2u);
   EXPECT_EQ(rig.ui.messages[0].text, msg::kSomeNotSent);
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
-  EXPECT_EQ(rig.ui.messages[1].text, Report(5));
+  EXPECT_EQ(rig.ui.messages[1].text, Report(2));
+  EXPECT_EQ(rig.ui.diagnostics.back(), std::string(msg::kNotSentHeading) + "\n" + rig.Local("Top/b😀.txt").string() +
+                                            "\n" + rig.Local("Top/c.txt").string() + "\n" +
+                                            rig.Local("Top/d/e.txt").string());
+}
+
+TEST(SendJob, NamesThatMeetInOneReaderFolderGoUnderNumberedNames) {
+  // The header keeps 14 bytes of a name: both volumes would be 天龙八部第一卷
+  // on the reader, the second replacing the first. A numbered name that a
+  // file of the job already has is passed over.
+  JobRig rig;
+  WriteFile(rig.Local("Vol/天龙八部第一卷上册.txt"), "upper");
+  WriteFile(rig.Local("Vol/天龙八部第一卷下册.txt"), "lower");
+  WriteFile(rig.Local("Vol/天龙八部第一~2.txt"), "tilde");
+  rig.list.AddFolder(rig.Local("Vol").string());
+  rig.AddFile("Elsewhere/天龙八部第一卷中册.txt", "middle");  // the top folder: no collision
+  int windowsAtWarning = -1;
+  rig.ui.onMessage = [&](const testing::ShownMessage& m) {
+    if (m.icon == Icon::Warning) windowsAtWarning = rig.ui.created[ProgressKind::Send];
+  };
+  EXPECT_EQ(rig.Run(kKeepFormat), 0);
+
+  EXPECT_EQ(ReadFile(rig.Books() / "vol" / "天龙八部第一~2.txt"), "tilde");
+  EXPECT_EQ(ReadFile(rig.Books() / "vol" / "天龙八部第一卷.txt"), "upper");
+  EXPECT_EQ(ReadFile(rig.Books() / "vol" / "天龙八部第一~3.txt"), "lower");
+  EXPECT_EQ(ReadFile(rig.Books() / "天龙八部第一卷.txt"), "middle");
+
+  // Told before anything is sent, with the name each goes under.
+  ASSERT_EQ(rig.ui.messages.size(), 2u);
+  EXPECT_EQ(rig.ui.messages[0].text, std::string(msg::kNameCollision) + "\n" +
+                                         rig.Local("Vol/天龙八部第一卷上册.txt").string() + " → 天龙八部第一卷.txt\n" +
+                                         rig.Local("Vol/天龙八部第一卷下册.txt").string() + " → 天龙八部第一~3.txt");
+  EXPECT_EQ(rig.ui.messages[0].icon, Icon::Warning);
+  EXPECT_EQ(windowsAtWarning, 0);
+  EXPECT_EQ(rig.ui.messages[1].text, Report(4));
 }
 
 TEST(SendJob, FailingSingleFileLowersTheCount) {
@@ -394,7 +431,8 @@ TEST(SendJob, FailedWordConversionInAFolderFailsTheWalk) {
   rig.list.AddFolder(rig.Local("Top").string());
   EXPECT_EQ(rig.Run(kConvertFormat), 1);
   EXPECT_TRUE(Files(rig.Commands()).empty());
-  EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kSomeNotSent), Report(2)}));
+  // Nothing arrived, and the report says so.
+  EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kSomeNotSent), Report(0)}));
 }
 
 TEST(SendJob, FileNameStartingWithABlankIsStillAFile) {

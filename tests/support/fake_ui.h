@@ -139,6 +139,16 @@ class FakeUi final : public UserInterface {
     duplicateAnswers.pop_front();
     return a;
   }
+  ReplaceChoice AskReplaceFile(std::string_view path) override {
+    replaceAsked.emplace_back(path);
+    if (replaceAnswers.empty()) {
+      ADD_FAILURE() << "unscripted question: replace " << path;
+      return ReplaceChoice::Keep;
+    }
+    const ReplaceChoice a = replaceAnswers.front();
+    replaceAnswers.pop_front();
+    return a;
+  }
   bool ExpandToPath(std::string_view path) override {
     expandedPaths.emplace_back(path);
     return true;
@@ -159,8 +169,9 @@ class FakeUi final : public UserInterface {
   Scripted<std::optional<int>> sendFormat;
   Scripted<std::optional<int>> clearMode;
   Scripted<std::optional<ReceiveOptions>> receiveOptions;
-  std::deque<int> duplicateAnswers;  // one per duplicate name
-  std::function<void(int)> onPump;   // called with the running pump count
+  std::deque<int> duplicateAnswers;          // one per duplicate name
+  std::deque<ReplaceChoice> replaceAnswers;  // one per local file asked about
+  std::function<void(int)> onPump;           // called with the running pump count
   std::function<void(const ShownMessage&)> onMessage;
 
   // Record.
@@ -169,6 +180,7 @@ class FakeUi final : public UserInterface {
   std::vector<std::pair<Window, bool>> enableLog;
   std::vector<int> askedSendFormat;
   std::vector<std::string> duplicateNames;
+  std::vector<std::string> replaceAsked;
   std::vector<std::string> expandedPaths;
   std::map<ProgressKind, int> created;
   long long pumps = 0;
