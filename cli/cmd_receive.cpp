@@ -51,8 +51,9 @@ QUIREL_CLI_COMMAND({"receive", "receive files from the reader into a folder",
                     "(\"/\", \".\", \"..\", empty) are made safe with \"_\", and symbolic links below\n"
                     "TARGET are never followed: such a file counts as one that could not be created.\n"
                     "A local file of the same name whose content differs is replaced only when you\n"
-                    "say so: asked on the terminal, replaced with --overwrite, kept with --no-clobber,\n"
-                    "and kept (with a line on standard error) when nobody can answer.\n"
+                    "say so: asked on the terminal, replaced with --overwrite (or --yes), kept with\n"
+                    "--no-clobber (or --no), and kept, with its name on standard error, when nobody\n"
+                    "can answer.\n"
                     "Exit status 1 also when some files could not be created.\n",
                     &RunReceive});
 

@@ -314,20 +314,16 @@ int TerminalUi::AskDuplicate(std::string_view name) {
   }
 }
 
-}  // namespace quirel::cli
-
-namespace quirel::cli {
-
 ReplaceChoice TerminalUi::AskReplaceFile(std::string_view path) {
   if (replaceChoice_) return *replaceChoice_;
+  if (questionAnswer_) return *questionAnswer_ == Answer::Yes ? ReplaceChoice::Replace : ReplaceChoice::Keep;
   ClearLine();
+  err_ << msg::kReplaceFileQuestion << ' ' << path << '\n';
   if (!inIsTerminal_) {
-    // Nobody to ask: the local file stays, and the user learns which.
-    err_ << "quirel receive: kept the local file, its content differs (--overwrite replaces it): " << path << '\n'
-         << std::flush;
+    // Nobody to ask: the local file stays, and the line above names it.
+    err_ << kNoTerminalNote << "the local file is kept (--overwrite or --yes replaces)\n" << std::flush;
     return ReplaceChoice::Keep;
   }
-  err_ << msg::kReplaceFileQuestion << ' ' << path << '\n';
   for (;;) {
     err_ << "1 " << msg::kReplace << "  2 " << msg::kSkip << "  3 " << msg::kReplaceAll << "  4 " << msg::kKeepAll
          << ": " << std::flush;

@@ -2,11 +2,14 @@
 // QT_QPA_PLATFORM=xcb and QUIREL_SCREENSHOT_DIR=...): the main dialog with a
 // filled tree, file list and send list; the send window mid-transfer; the
 // viewer showing a converted Chinese text at both font sizes; a question
-// box and the folder picker in Qt's Chinese; the help page. Skipped
+// box and the folder picker in Qt's Chinese; the help page; the question
+// before a received file replaces a local one, the warning about names that
+// meet on the reader and a send report with its list. Skipped
 // without QUIREL_SCREENSHOT_DIR.
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -21,6 +24,7 @@
 #include "app/browser_pane.h"
 #include "app/preview.h"
 #include "app/progress_dialog.h"
+#include "app/small_dialogs.h"
 #include "resources/messages.h"
 #include "tests/gui/pane_support.h"
 
@@ -189,6 +193,40 @@ TEST(Screenshots, QtsOwnTextsInChineseAndTheHelpPage) {
   EXPECT_TRUE(page->grab().save(ShotDir() + QStringLiteral("/help_page.png")));
   page->hide();
   page->setParent(pane);
+}
+
+TEST(Screenshots, ReplaceQuestionNameWarningAndReportList) {
+  if (ShotDir().isEmpty()) GTEST_SKIP() << "QUIREL_SCREENSHOT_DIR not set";
+  InstallQtTranslations();
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  ReplaceFileDialog replace(&rig.dialog(), QStringLiteral("/home/user/电子书/天龙八部/天龙八部第一卷.txt"));
+  replace.show();
+  Settle(500);
+  EXPECT_TRUE(replace.grab().save(ShotDir() + QStringLiteral("/replace_question.png")));
+  replace.hide();
+
+  // The boxes as the window shows them, taken while they wait for a button.
+  const auto hook = std::move(rig.ui().boxHook);
+  rig.ui().boxHook = nullptr;
+  auto grabNextBox = [](const QString& name) {
+    QTimer::singleShot(800, [name] {
+      QWidget* box = QApplication::activeModalWidget();
+      ASSERT_NE(box, nullptr);
+      EXPECT_TRUE(box->grab().save(ShotDir() + QLatin1Char('/') + name));
+      box->close();
+    });
+  };
+  grabNextBox(QStringLiteral("name_clash.png"));
+  rig.ui().ShowMessage(std::string(msg::kNameCollision) +
+                           "\n/home/user/电子书/天龙八部/天龙八部第一卷上册.txt → 天龙八部第一卷.ebk"
+                           "\n/home/user/电子书/天龙八部/天龙八部第一卷下册.txt → 天龙八部第一~2.ebk",
+                       msg::kCaption, Icon::Warning);
+  grabNextBox(QStringLiteral("send_report_list.png"));
+  rig.ui().ShowMessageDetails(
+      " 2" + std::string(msg::kFilesSentSuffix), msg::kCaption, Icon::Information,
+      std::string(msg::kNotSentHeading) + "\n/home/user/电子书/深/1/2/3/4/5/6/七级.txt\n/home/user/电子书/b😀.txt");
+  rig.ui().boxHook = hook;
 }
 
 }  // namespace
