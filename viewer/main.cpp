@@ -86,8 +86,9 @@ class ScreenView final : public QWidget {
     p.setFont(small);
     const int pages = std::max(1, (static_cast<int>(rows_.size()) + rowsPerPage_ - 1) / rowsPerPage_);
     const int page = top_ / rowsPerPage_ + 1;
+    // Two lines, so that both fit the narrow large-font window.
     p.drawText(QRect(0, height() - kStatus, width(), kStatus), Qt::AlignCenter,
-               QStringLiteral("第 %1 / %2 页   每行%3字节   PgUp/PgDn 翻页   F 切换16/20字节")
+               QStringLiteral("第 %1 / %2 页    PgUp / PgDn 翻页\n每行%3字节    F 切换16/20字节")
                    .arg(page)
                    .arg(pages)
                    .arg(width_));
@@ -138,7 +139,7 @@ class ScreenView final : public QWidget {
   void UpdateTitle() { setWindowTitle(title_ + QStringLiteral(" (每行%1字节)").arg(width_)); }
 
   static constexpr int kMargin = 24;
-  static constexpr int kStatus = 28;
+  static constexpr int kStatus = 46;
   QByteArray bytes_;
   std::vector<std::string> note_;
   std::vector<QString> rows_;

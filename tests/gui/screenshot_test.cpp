@@ -223,7 +223,7 @@ TEST(Screenshots, ReplaceQuestionNameWarningAndReportList) {
                            "\n/home/user/电子书/天龙八部/天龙八部第一卷下册.txt → 天龙八部第一~2.ebk",
                        msg::kCaption, Icon::Warning);
   grabNextBox(QStringLiteral("send_report_list.png"));
-  rig.ui().ShowMessageDetails(
+  rig.ui().ShowMessageWithDetail(
       " 2" + std::string(msg::kFilesSentSuffix), msg::kCaption, Icon::Information,
       std::string(msg::kNotSentHeading) + "\n/home/user/电子书/深/1/2/3/4/5/6/七级.txt\n/home/user/电子书/b😀.txt");
   rig.ui().boxHook = hook;
