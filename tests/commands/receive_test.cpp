@@ -185,7 +185,7 @@ TEST(ReceiveFiles, ALocalFileOfOtherContentIsReplacedOnlyWhenTheUserSaysSo) {
     std::size_t asked;
     std::vector<bool> replaced;  // a.txt, b.txt, c.txt
   } cases[] = {
-      {{}, 3, {false, false, false}},  // closing the question keeps the file
+      {{RC::Keep, RC::Keep, RC::Keep}, 3, {false, false, false}},
       {{RC::Replace, RC::Keep, RC::Replace}, 3, {true, false, true}},
       {{RC::Keep, RC::ReplaceAll}, 2, {false, true, true}},
       {{RC::Replace, RC::KeepAll}, 2, {true, false, false}},
