@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "convert/convert.h"
+#include "convert/encoding.h"
 
 namespace quirel::convert {
 namespace {
@@ -49,17 +50,6 @@ bool Encode(UConverter* conv, const icu::UnicodeString& text, std::uint8_t out[2
   return true;
 }
 
-// A character the reader's GB font can show: lead 0xA1 or above, outside
-// the user-defined areas of GBK.
-bool Showable(const std::uint8_t gb[2]) {
-  const std::uint8_t a = gb[0], b = gb[1];
-  if (a < 0xA1 || a == 0xFF || b < 0x40 || b == 0x7F || b == 0xFF) return false;
-  if (a >= 0xAA && a <= 0xAF && b >= 0xA1) return false;
-  if (a >= 0xF8 && b >= 0xA1) return false;
-  if (a >= 0xA1 && a <= 0xA7 && b <= 0xA0) return false;
-  return true;
-}
-
 // Big5 to Unicode (windows-950), Traditional to Simplified with ICU's
 // transliterator, then GB2312; a simplified character outside GB2312 takes
 // its GBK form. Private-use characters and anything without a form give the
@@ -93,10 +83,10 @@ std::array<std::uint16_t, kTableSize> BuildTable() {
       icu::UnicodeString simplified(original);
       if (simplify) simplify->transliterate(simplified);
       std::uint8_t gb[2];
-      const bool found = (Encode(gb2312.get(), simplified, gb) && Showable(gb)) ||
-                         (Encode(gb2312.get(), original, gb) && Showable(gb)) ||
-                         (Encode(gbk.get(), simplified, gb) && Showable(gb)) ||
-                         (Encode(gbk.get(), original, gb) && Showable(gb));
+      const bool found = (Encode(gb2312.get(), simplified, gb) && GbFormShowable(gb)) ||
+                         (Encode(gb2312.get(), original, gb) && GbFormShowable(gb)) ||
+                         (Encode(gbk.get(), simplified, gb) && GbFormShowable(gb)) ||
+                         (Encode(gbk.get(), original, gb) && GbFormShowable(gb));
       if (!found) continue;
       // Lead byte first in memory.
       const std::uint8_t bytes[2] = {gb[0], gb[1]};
@@ -208,11 +198,14 @@ int LooksLikeBig5(const std::string& path) {
   return lowTrail > 0 ? 1 : 0;
 }
 
-int CheckTextCode(Context& ctx) {
+int CheckTextCode(Context& ctx) { return CheckTextCode(ctx, RowCoding::kAsk); }
+
+int CheckTextCode(Context& ctx, RowCoding rows) {
+  if (rows == RowCoding::kGb) return 0;
   CodeConverter converter;
   converter.inputPath = ctx.env.SystemFile(kEbookWork);
   converter.outputPath = ctx.env.SystemFile(kRecodedWork);
-  if (LooksLikeBig5(converter.inputPath) == 0) return 0;
+  if (rows == RowCoding::kAsk && LooksLikeBig5(converter.inputPath) == 0) return 0;
   if (!converter.Load()) return 1;
   converter.Convert();
   if (!converter.Write()) return 1;

@@ -10,6 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/encoding.h"
+
+struct UConverter;
+
 namespace quirel::convert {
 
 class ByteSource {
@@ -94,19 +98,31 @@ class CrLfSource final : public ByteSource {
   bool lastWasCr_ = false;
 };
 
-// UTF-8 of the inner stream as GBK (a leading byte-order mark dropped);
-// characters without a GBK form become the full-width blank 0xA1 0xA1, and
-// so does every byte of a malformed sequence.
-class Utf8ToGbkSource final : public ByteSource {
+// Unicode text of the inner stream (UTF-8, UTF-16 or GB18030) as the
+// reader's GB characters (ReaderFormOf), a leading byte-order mark dropped;
+// characters without a form become the full-width blank 0xA1 0xA1, and so
+// does every byte of a malformed sequence.
+class UnicodeToGbSource final : public ByteSource {
  public:
-  explicit Utf8ToGbkSource(ByteSource& inner) : inner_(inner) {}
+  UnicodeToGbSource(ByteSource& inner, TextCoding coding, bool traditional);
+  ~UnicodeToGbSource() override;
+  UnicodeToGbSource(const UnicodeToGbSource&) = delete;
+  UnicodeToGbSource& operator=(const UnicodeToGbSource&) = delete;
 
  protected:
   bool Fill() override;
 
  private:
+  std::size_t DecodeUtf8Block(std::size_t n);
+  std::size_t DecodeUtf16Block(std::size_t n);
+  std::size_t DecodeGb18030Block(std::size_t n);
+
   ByteSource& inner_;
+  TextCoding coding_;
+  const std::uint16_t* forms_;
+  UConverter* gb18030_ = nullptr;
   std::vector<std::uint8_t> raw_;  // undecoded bytes, a split sequence first
+  std::vector<char16_t> units_;
   bool started_ = false;
   bool innerEnded_ = false;
 };

@@ -22,18 +22,50 @@ struct Context {
   int rowWidth = 20;  // RowWidth: 16 (large font) or 20 (small font)
 };
 
-enum FileKind : int { kOther = -1, kText = 0, kWebPage = 1, kWordDocument = 2, kEbook = 3 };
+enum FileKind : int {
+  kOther = -1,
+  kText = 0,
+  kWebPage = 1,
+  kWordDocument = 2,
+  kEbook = 3,
+  // Books in formats of their own, read by their libraries.
+  kEpub = 4,
+  kFb2 = 5,   // also zipped (".fb2.zip")
+  kMobi = 6,  // MOBI, AZW and AZW3
+  kPdf = 7,
+};
 
-// Kind from the (lower-cased) name by substring tests, later tests winning:
-// ".txt" text, ".htm"/".html" web page, ".doc" (so also ".docx"), ".rtf" or
-// ".odt" Word document, ".ebk" e-book.
+// Kind from the (lower-cased) name. A name whose extension is ".epub",
+// ".fb2" (or that ends in ".fb2.zip"), ".mobi", ".azw", ".azw3" or ".pdf" is
+// that book; otherwise substring tests decide, later tests winning: ".txt",
+// ".md" or ".markdown" text, ".htm"/".html"/".xhtml" web page, ".doc" (so
+// also ".docx"), ".rtf" or ".odt" Word document, ".ebk" e-book.
 FileKind ClassifyName(const std::string& lowerName);
+bool IsBookKind(FileKind kind);
 
-int TextToEbook(Context& ctx, const std::string& path);      // 0 done, 1 failed
-int LooksLikeBig5(const std::string& path);                  // 1, 0, -1
-int CheckTextCode(Context& ctx);                             // 0 GB, 2 recoded, 1 failed
-int StripHtml(Context& ctx, const std::string& path);        // 1 written, 0 failed
+// What the Big5 check is to make of the rows a conversion wrote: ask
+// LooksLikeBig5 (GB or Big5 bytes of unknown kind), or take the answer that
+// the document's coding already gave.
+enum class RowCoding { kAsk, kGb, kBig5 };
+
+int TextToEbook(Context& ctx, const std::string& path);  // 0 done, 1 failed
+// The same, saying how the rows are coded. A file that is no text in any
+// coding is refused with a message.
+int TextToEbook(Context& ctx, const std::string& path, RowCoding& rows);
+int LooksLikeBig5(const std::string& path);  // 1, 0, -1
+int CheckTextCode(Context& ctx);             // 0 GB, 2 recoded, 1 failed
+int CheckTextCode(Context& ctx, RowCoding rows);
+int StripHtml(Context& ctx, const std::string& path);  // 1 written, 0 failed
+int StripHtml(Context& ctx, const std::string& path, RowCoding& rows);
 int HtmlTextToEbook(Context& ctx, const std::string& path);  // 0 done, 1 failed
+int HtmlTextToEbook(Context& ctx, const std::string& path, RowCoding& rows);
+
+// A book (IsBookKind) to rows in the e-book work file: 0 done, 1 failed (a
+// message shown when the book is damaged, protected or holds no text).
+int BookToEbook(Context& ctx, const std::string& path, FileKind kind);
+// A book's text as UTF-8, paragraphs separated by an empty line, for a
+// preview that keeps the format. 0 done, 1 failed (message shown).
+int BookToText(Context& ctx, const std::string& path, FileKind kind, std::string& utf8);
 
 // The document's path with the extension of its name replaced by ".txt".
 std::string TextPathFor(const std::string& documentPath);
@@ -61,8 +93,9 @@ class WordInstance {
 };
 
 // The conversion of one file in the convert format, as a send does it:
-// web page -> HtmlTextToEbook, e-book -> the file itself, anything else ->
-// TextToEbook; then CheckTextCode unless it is an e-book. On 0, sendPath is
+// web page -> HtmlTextToEbook, e-book -> the file itself, other books ->
+// BookToEbook, anything else -> TextToEbook; then CheckTextCode where the
+// rows may be Big5. On 0, sendPath is
 // the file whose bytes go to the reader.
 int ConvertForSend(Context& ctx, const std::string& path, FileKind kind, std::string& sendPath);
 

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
+#include <string_view>
 #include <utility>
 
 #include "common/text.h"
@@ -126,23 +128,76 @@ bool ReadPage(const std::string& path, std::string& page) {
     page.clear();
     return false;
   }
-  const std::size_t nul = page.find('\0');
-  if (nul != std::string::npos) page.resize(nul);
   return true;
 }
 
+namespace {
+
+bool IsOneOf(const std::string& name, std::initializer_list<std::string_view> names) {
+  for (std::string_view n : names)
+    if (name == n) return true;
+  return false;
+}
+
+// The page in the reader's GB characters, by the charset it declares or, when
+// it declares none that decides, by its bytes.
+std::string PageToGb(std::string page, RowCoding& coding) {
+  coding = RowCoding::kAsk;
+  const TextCoding byShape = DetectCoding(std::string_view(page).substr(0, 64 * 1024));
+  if (byShape == TextCoding::kUtf16Le || byShape == TextCoding::kUtf16Be ||
+      (byShape == TextCoding::kUtf8 && page.rfind("\xEF\xBB\xBF", 0) == 0)) {
+    // A byte-order mark or UTF-16's shape outranks a declaration.
+    coding = RowCoding::kGb;
+    return TranscodeToGb(page, byShape, SampleIsTraditional(page, byShape));
+  }
+  const std::size_t nul = page.find('\0');
+  if (nul != std::string::npos) page.resize(nul);
+  const std::string declared = MetaCharset(page);
+  TextCoding textCoding = TextCoding::kLegacy;
+  if (IsOneOf(declared, {"utf-8", "utf8"})) {
+    textCoding = TextCoding::kUtf8;
+  } else if (IsOneOf(declared, {"gb18030"})) {
+    textCoding = TextCoding::kGb18030;
+  } else if (IsOneOf(declared, {"gb2312", "gbk", "x-gbk", "cp936", "windows-936", "euc-cn", "x-euc-cn", "chinese"})) {
+    // Declared GB: its rows are never taken for Big5.
+    coding = RowCoding::kGb;
+    return page;
+  } else if (IsOneOf(declared, {"big5", "x-big5", "cp950", "windows-950", "big5-hkscs"})) {
+    coding = RowCoding::kBig5;
+    return page;
+  } else {
+    textCoding = DetectCoding(page);
+    if (textCoding == TextCoding::kBinary) textCoding = TextCoding::kLegacy;  // cut at its first 0x00 as ever
+  }
+  if (textCoding == TextCoding::kLegacy) return page;
+  coding = RowCoding::kGb;
+  return TranscodeToGb(page, textCoding, SampleIsTraditional(page, textCoding));
+}
+
+}  // namespace
+
+std::string PreparePage(std::string page, RowCoding& coding) {
+  return LowerMultibyte(PageToGb(std::move(page), coding));
+}
+
 std::string PreparePage(std::string page) {
-  if (LooksLikeUtf8(page) || MetaCharsetIsUtf8(page)) page = TranscodeUtf8ToGbk(page);
-  return LowerMultibyte(page);
+  RowCoding coding;
+  return PreparePage(std::move(page), coding);
 }
 
 int StripHtml(Context& ctx, const std::string& path) {
+  RowCoding coding;
+  return StripHtml(ctx, path, coding);
+}
+
+int StripHtml(Context& ctx, const std::string& path, RowCoding& coding) {
+  coding = RowCoding::kAsk;
   std::string raw;
   // A page that cannot be read fails; a page whose text happens to be
   // "error" is converted like any other.
   if (!ReadPage(path, raw)) return 0;
   bool nonStandard = false;
-  const std::string kept = StripHtmlText(PreparePage(std::move(raw)), nonStandard);
+  const std::string kept = StripHtmlText(PreparePage(std::move(raw), coding), nonStandard);
   if (nonStandard) ctx.ui.ShowMessage(msg::kHtmlNonStandard, msg::kCaptionFramework, Icon::None);
 
   std::FILE* f = std::fopen(ctx.env.SystemFile(kHtmlWork).c_str(), "wb");
@@ -159,9 +214,15 @@ int StripHtml(Context& ctx, const std::string& path) {
 }
 
 int HtmlTextToEbook(Context& ctx, const std::string& path) {
+  RowCoding coding;
+  return HtmlTextToEbook(ctx, path, coding);
+}
+
+int HtmlTextToEbook(Context& ctx, const std::string& path, RowCoding& coding) {
+  coding = RowCoding::kAsk;
   if (!ValidRowWidth(ctx.rowWidth)) return 1;
   const std::string openFailed = std::string(msg::kOpenFilePrefix) + path + std::string(msg::kOpenFileSuffix);
-  if (StripHtml(ctx, path) == 0) {
+  if (StripHtml(ctx, path, coding) == 0) {
     ctx.ui.ShowMessage(openFailed, msg::kCaption, Icon::Error);
     return 1;
   }

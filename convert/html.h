@@ -3,14 +3,20 @@
 
 #include <string>
 
+#include "convert/convert.h"
+
 namespace quirel::convert {
 
-// The page's bytes up to the first 0x00; false when it cannot be read.
+// The page's bytes; false when it cannot be read.
 bool ReadPage(const std::string& path, std::string& page);
 
-// The page as the first pass sees it: UTF-8 (by its bytes or its <meta>
-// charset) transcoded to GBK, then lower-cased without touching the second
-// byte of a double-byte character.
+// The page as the first pass sees it: a page in UTF-16 (by its mark or its
+// shape) decoded whole; any other page up to its first 0x00 byte, read in
+// the charset its <meta> declares (else UTF-8 or GB18030 by its bytes) and
+// turned into the reader's GB characters, GB and Big5 pages as they are;
+// then lower-cased without touching the second byte of a double-byte
+// character. coding says what the Big5 check is to make of its rows.
+std::string PreparePage(std::string raw, RowCoding& coding);
 std::string PreparePage(std::string raw);
 
 // The first pass over a prepared page: the kept text. nonStandard is set when

@@ -433,9 +433,11 @@ void LayoutHtmlStream(ByteSource& in, int width, RowSink& sink) {
 std::string LayoutText(std::string_view bytes, int width) {
   StringRowSink sink;
   StringSource raw(bytes);
-  if (LooksLikeUtf8(bytes)) {
-    Utf8ToGbkSource gbk(raw);
-    CrLfSource lines(gbk);
+  const TextCoding coding = DetectCoding(bytes);
+  if (coding == TextCoding::kBinary) return {};
+  if (coding != TextCoding::kLegacy) {
+    UnicodeToGbSource gb(raw, coding, SampleIsTraditional(bytes, coding));
+    CrLfSource lines(gb);
     LayoutTextStream(lines, width, sink);
   } else {
     CrLfSource lines(raw);

@@ -1,9 +1,12 @@
 // Text documents to rows, the classification by name, and the conversions
 // that the send and the preview run.
 #include <filesystem>
+#include <fstream>
+#include <string_view>
 #include <system_error>
 
 #include "common/text.h"
+#include "convert/book.h"
 #include "convert/byte_source.h"
 #include "convert/convert.h"
 #include "convert/encoding.h"
@@ -20,6 +23,10 @@ constexpr const char* kWordWorkFolder = "wordwork";
 
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
+bool EndsWith(const std::string& text, std::string_view tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 bool CopyOver(const std::string& from, const std::string& to) {
   std::error_code ec;
   fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
@@ -35,32 +42,59 @@ int CopyResult(Context& ctx, int checked) {
 }  // namespace
 
 FileKind ClassifyName(const std::string& lowerName) {
+  const std::size_t dot = lowerName.rfind('.');
+  const std::string extension = dot == std::string::npos ? std::string() : lowerName.substr(dot + 1);
+  if (extension == "epub") return kEpub;
+  if (extension == "fb2" || EndsWith(lowerName, ".fb2.zip")) return kFb2;
+  if (extension == "mobi" || extension == "azw" || extension == "azw3") return kMobi;
+  if (extension == "pdf") return kPdf;
   FileKind kind = kOther;
-  if (Contains(lowerName, ".txt")) kind = kText;
-  if (Contains(lowerName, ".htm")) kind = kWebPage;  // ".html" contains ".htm"
+  if (Contains(lowerName, ".txt") || Contains(lowerName, ".md") || Contains(lowerName, ".markdown")) kind = kText;
+  if (Contains(lowerName, ".htm") || Contains(lowerName, ".xhtml")) kind = kWebPage;  // ".html" contains ".htm"
   if (Contains(lowerName, ".doc") || Contains(lowerName, ".rtf") || Contains(lowerName, ".odt")) kind = kWordDocument;
   if (Contains(lowerName, ".ebk")) kind = kEbook;
   return kind;
 }
 
+bool IsBookKind(FileKind kind) { return kind == kEpub || kind == kFb2 || kind == kMobi || kind == kPdf; }
+
 int TextToEbook(Context& ctx, const std::string& path) {
+  RowCoding rows = RowCoding::kAsk;
+  return TextToEbook(ctx, path, rows);
+}
+
+int TextToEbook(Context& ctx, const std::string& path, RowCoding& coding) {
+  coding = RowCoding::kAsk;
   if (!ValidRowWidth(ctx.rowWidth)) return 1;
   std::error_code ec;
   if (fs::is_directory(path, ec)) return 1;
   FileSource raw(path);
   if (!raw.IsOpen()) return 1;
+  const TextCoding textCoding = DetectFileCoding(path);
+  if (textCoding == TextCoding::kBinary) {
+    // Its bytes as rows would be garbage on the reader.
+    ShowDocumentMessage(ctx, path, msg::kNotTextSuffix);
+    return 1;
+  }
   FileRowSink rows(ctx.env.SystemFile(kEbookWork));
   if (!rows.ok()) {
     ctx.ui.ShowMessage(msg::kNoDiskSpace1, msg::kCaption, Icon::Error);
     return 1;
   }
-  if (FileLooksLikeUtf8(path)) {
-    Utf8ToGbkSource gbk(raw);
-    CrLfSource lines(gbk);
-    LayoutTextStream(lines, ctx.rowWidth, rows);
-  } else {
+  if (textCoding == TextCoding::kLegacy) {
     CrLfSource lines(raw);
     LayoutTextStream(lines, ctx.rowWidth, rows);
+  } else {
+    std::string sample(kReadBlock * 4, '\0');
+    {
+      std::ifstream in(path, std::ios::binary);
+      in.read(sample.data(), static_cast<std::streamsize>(sample.size()));
+      sample.resize(static_cast<std::size_t>(in.gcount()));
+    }
+    UnicodeToGbSource gb(raw, textCoding, SampleIsTraditional(sample, textCoding));
+    CrLfSource lines(gb);
+    LayoutTextStream(lines, ctx.rowWidth, rows);
+    coding = RowCoding::kGb;
   }
   if (!rows.Close()) {
     // A full disk must not pass a cut-off book on as complete.
@@ -83,9 +117,16 @@ int ConvertForSend(Context& ctx, const std::string& path, FileKind kind, std::st
     sendPath = path;
     return 0;
   }
-  const int converted = kind == kWebPage ? HtmlTextToEbook(ctx, path) : TextToEbook(ctx, path);
+  RowCoding coding = RowCoding::kGb;
+  int converted;
+  if (IsBookKind(kind))
+    converted = BookToEbook(ctx, path, kind);
+  else if (kind == kWebPage)
+    converted = HtmlTextToEbook(ctx, path, coding);
+  else
+    converted = TextToEbook(ctx, path, coding);
   if (converted != 0) return 1;
-  const int checked = CheckTextCode(ctx);
+  const int checked = CheckTextCode(ctx, coding);
   if (checked == 1) return 1;
   sendPath = ctx.env.SystemFile(checked == 2 ? kRecodedWork : kEbookWork);
   return 0;
@@ -119,11 +160,14 @@ int ConvertForPreview(Context& ctx, const std::string& path) {
   if (Contains(name, "~$")) kind = kOther;  // a word processor's lock file
 
   switch (kind) {
-    case kWebPage: {
-      if (HtmlTextToEbook(ctx, path) != 0) return 1;
-      const int checked = CheckTextCode(ctx);
-      if (checked == 1) return 1;
-      return CopyResult(ctx, checked);
+    case kWebPage:
+    case kEpub:
+    case kFb2:
+    case kMobi:
+    case kPdf: {
+      std::string converted;
+      if (ConvertForSend(ctx, path, kind, converted) != 0) return 1;
+      return CopyOver(converted, ctx.env.SystemFile(kPreviewFile)) ? 0 : 1;
     }
     case kWordDocument: {
       if (!WordInstalled()) {
@@ -149,10 +193,9 @@ int ConvertForPreview(Context& ctx, const std::string& path) {
     case kEbook:
       return CopyOver(path, ctx.env.SystemFile(kPreviewFile)) ? 0 : 1;
     default: {
-      if (TextToEbook(ctx, path) != 0) return 1;
-      const int checked = CheckTextCode(ctx);
-      if (checked == 1) return 1;
-      return CopyResult(ctx, checked);
+      std::string converted;
+      if (ConvertForSend(ctx, path, kText, converted) != 0) return 1;
+      return CopyOver(converted, ctx.env.SystemFile(kPreviewFile)) ? 0 : 1;
     }
   }
 }

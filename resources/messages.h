@@ -104,6 +104,13 @@ inline constexpr std::string_view kHtmlNonStandard = "该网页文件中包含�
 inline constexpr std::string_view kHtmlDiskFull = "磁盘空间已满！,\n请清空部分文件。";
 inline constexpr std::string_view kOpenFilePrefix = "打开文件";
 inline constexpr std::string_view kOpenFileSuffix = "失败！";
+// "文件" + the document's path + one of the reasons below: nothing is
+// converted or sent.
+inline constexpr std::string_view kDocumentPrefix = "文件";
+inline constexpr std::string_view kNotTextSuffix = "不是文本文件，\n不能转化为电子书格式！";
+inline constexpr std::string_view kBrokenDocumentSuffix = "已损坏或格式不对，\n不能转化为电子书格式！";
+inline constexpr std::string_view kProtectedDocumentSuffix = "有版权保护(DRM)或密码，\n不能转化为电子书格式！";
+inline constexpr std::string_view kNoTextDocumentSuffix = "中没有文字（可能只有图片），\n不能转化为电子书格式！";
 
 // Phonebook store.
 inline constexpr std::string_view kStoreCreateFailed = "新建电话本文件失败！错误-100\n请卸载本驱动程序后重新安装.";
@@ -242,6 +249,7 @@ inline constexpr std::string_view kFilterAll = "所有类型文件(*.*)";
 inline constexpr std::string_view kFilterText = "文本类型文件(*.txt)";
 inline constexpr std::string_view kFilterWeb = "超文本类型文件(*.htm)";
 inline constexpr std::string_view kFilterWord = "WORD文档(*.doc)";
+inline constexpr std::string_view kFilterBooks = "电子书类型文件(*.epub;*.mobi;*.azw3;*.fb2;*.pdf)";
 inline constexpr std::string_view kFilterCustom = "自定义类型文件";
 inline constexpr std::string_view kCustomTypeTitle = "自定义文件类型";
 inline constexpr std::string_view kCustomTypePrompt = "输入自定义文件类型:";

@@ -1,0 +1,52 @@
+// Books in formats of their own (EPUB, FB2, MOBI/AZW3, PDF), read by their
+// libraries into paragraphs of UTF-8 text, which then become rows like any
+// text: a paragraph opens a row with the two-column indent, a heading or a
+// line break of the book ends one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/convert.h"
+
+namespace quirel::convert {
+
+enum class BookStatus { kOk, kBroken, kProtected, kNoText };
+
+using Paragraphs = std::vector<std::string>;
+
+// Each reader takes the whole file's bytes and appends the book's paragraphs
+// in reading order. None of them trusts the bytes: they are fuzzing entry
+// points as they are.
+BookStatus ReadEpub(std::string_view bytes, Paragraphs& out);
+BookStatus ReadFb2(std::string_view bytes, Paragraphs& out);  // plain or zipped
+BookStatus ReadMobi(std::string_view bytes, Paragraphs& out);
+BookStatus ReadPdf(std::string_view bytes, Paragraphs& out);
+BookStatus ReadBook(FileKind kind, std::string_view bytes, Paragraphs& out);
+
+// The text of HTML or XHTML markup (libxml2's HTML parser): block elements
+// and line breaks end paragraphs; head, scripts, styles and images give
+// nothing. encoding: the markup's charset, or nullptr to let the parser find it.
+void MarkupParagraphs(std::string_view markup, const char* encoding, Paragraphs& out);
+
+// Adds a paragraph with its white space folded to single blanks and trimmed;
+// empty ones are left out.
+void AddParagraph(Paragraphs& out, std::string_view text);
+
+// Lines of one block as one paragraph: a blank between them, except between
+// two Han or full-width characters.
+std::string JoinLines(const std::vector<std::string>& lines);
+
+// The reader's GB text of the paragraphs, an empty line between two, with
+// Traditional text simplified as the whole book says.
+std::string ParagraphsToGb(const Paragraphs& paragraphs);
+// The rows of the paragraphs.
+std::string LayoutParagraphs(const Paragraphs& paragraphs, int width);
+
+// "文件" + path + reason, as an error box.
+void ShowDocumentMessage(Context& ctx, const std::string& path, std::string_view reason);
+
+}  // namespace quirel::convert
