@@ -1,0 +1,282 @@
+// Books in their own formats, made here, give the rows of the same text
+// written as GBK paragraphs; damaged, protected and text-less books are
+// refused with their message.
+#include <zip.h>
+
+#include <deque>
+#include <map>
+#include <unicode/unistr.h>
+
+#include "common/text.h"
+#include "convert/book.h"
+#include "resources/messages.h"
+#include "tests/convert/convert_fixture.h"
+
+namespace quirel::convert::testing {
+namespace {
+
+// The paragraphs every book below holds, as GBK text with an empty line
+// between two paragraphs.
+std::string GbkParagraphs(std::initializer_list<std::string> paragraphs) {
+  std::string utf8;
+  for (const std::string& p : paragraphs) utf8 += (utf8.empty() ? "" : "\r\n\r\n") + p;
+  std::string gbk;
+  EXPECT_TRUE(Utf8ToGbk(utf8, gbk));
+  return gbk;
+}
+
+// A zip archive of the members in the order given; "mimetype" stored.
+std::string Zip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& members) {
+  int error = 0;
+  zip_t* za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  EXPECT_NE(za, nullptr);
+  for (const auto& [name, content] : members) {
+    zip_source_t* source = zip_source_buffer(za, content.data(), content.size(), 0);
+    const zip_int64_t index = zip_file_add(za, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+    EXPECT_GE(index, 0) << name;
+    if (name == "mimetype") zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+  }
+  EXPECT_EQ(zip_close(za), 0);
+  return ReadFile(path);
+}
+
+const char* const kContainer =
+    "<?xml version=\"1.0\"?><container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
+    "<rootfiles><rootfile full-path=\"OEBPS/content.opf\" media-type=\"application/oebps-package+xml\"/>"
+    "</rootfiles></container>";
+
+std::string Chapter(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE html>\n"
+         "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\">"
+         "<head><title>书名</title><style>p { text-indent: 2em }</style>"
+         "<link rel=\"stylesheet\" href=\"../s.css\"/></head><body>" +
+         body + "</body></html>";
+}
+
+// An EPUB 3 book of two chapters whose archive and manifest list them in
+// the opposite order of the spine.
+std::vector<std::pair<std::string, std::string>> EpubMembers() {
+  const std::string opf =
+      "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\">"
+      "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>书名</dc:title></metadata><manifest>"
+      "<item id=\"two\" href=\"Text/two%20b.xhtml\" media-type=\"application/xhtml+xml\"/>"
+      "<item id=\"css\" href=\"s.css\" media-type=\"text/css\"/>"
+      "<item id=\"one\" href=\"./Text/../Text/one.xhtml\" media-type=\"application/xhtml+xml\"/>"
+      "</manifest><spine><itemref idref=\"one\"/><itemref idref=\"two\"/></spine></package>";
+  return {{"mimetype", "application/epub+zip"},
+          {"META-INF/container.xml", kContainer},
+          {"OEBPS/content.opf", opf},
+          {"OEBPS/s.css", "p { margin: 0 }"},
+          {"OEBPS/Text/two b.xhtml", Chapter("<h1>第二章</h1><p>　　最后一段。</p>")},
+          {"OEBPS/Text/one.xhtml",
+           Chapter("<h1 class=\"chapter\">第一章</h1>\n<p class=\"text\">这是<span class=\"em\">第一</span>段，"
+                   "A&amp;B&lt;C。</p>\n<p>第一行<br/>第二行</p><img src=\"x.png\" alt=\"图\"/>"
+                   "<script>var x = '不要';</script>")}};
+}
+
+const std::string kBookText =
+    GbkParagraphs({"第一章", "这是第一段，A&B<C。", "第一行", "第二行", "第二章", "最后一段。"});
+
+std::string Fb2() {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+         "<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\">"
+         "<description><title-info><book-title>书名</book-title></title-info></description>"
+         "<body><title><p>第一章</p></title><section><p>这是<emphasis>第一</emphasis>段，A&amp;B&lt;C。</p>"
+         "<empty-line/><poem><stanza><v>第一行</v><v>第二行</v></stanza></poem></section>"
+         "<section><title><p>第二章</p></title><image href=\"#x\"/><p>最后一段。</p></section></body>"
+         "<binary id=\"x\" content-type=\"image/png\">iVBORw0KGgo=</binary></FictionBook>";
+}
+
+void Put16(std::string& s, std::size_t at, unsigned v) {
+  s[at] = static_cast<char>(v >> 8);
+  s[at + 1] = static_cast<char>(v);
+}
+void Put32(std::string& s, std::size_t at, std::uint32_t v) {
+  Put16(s, at, v >> 16);
+  Put16(s, at + 2, v & 0xFFFF);
+}
+
+// A MOBI book of the old format: a Palm database with the header record, one
+// uncompressed text record of UTF-8 markup and the end-of-file record.
+std::string Mobi(const std::string& markup, unsigned encryption = 0) {
+  std::string header(16 + 232 + 8, '\0');
+  Put16(header, 0, 1);  // no compression
+  Put32(header, 4, static_cast<std::uint32_t>(markup.size()));
+  Put16(header, 8, 1);
+  Put16(header, 10, 4096);
+  Put16(header, 12, encryption);
+  header.replace(16, 4, "MOBI");
+  Put32(header, 20, 232);
+  Put32(header, 24, 2);      // a book
+  Put32(header, 28, 65001);  // UTF-8
+  Put32(header, 32, 1);
+  Put32(header, 36, 6);
+  for (std::size_t at = 40; at < 80; at += 4) Put32(header, at, 0xFFFFFFFF);  // no indexes
+  Put32(header, 80, 2);                                                       // first record after the text
+  Put32(header, 84, 248);                                                     // the full name
+  Put32(header, 88, 4);
+  Put32(header, 104, 6);
+  Put32(header, 108, 0xFFFFFFFF);
+  Put32(header, 168, 0xFFFFFFFF);
+  Put16(header, 192, 1);
+  Put16(header, 194, 1);
+  Put32(header, 196, 1);
+  Put32(header, 200, 0xFFFFFFFF);
+  Put32(header, 208, 0xFFFFFFFF);
+  Put32(header, 244, 0xFFFFFFFF);
+  header.replace(248, 4, "Book");
+  const std::vector<std::string> records = {header, markup, "\xE9\x8E\x0D\x0A"};
+
+  std::string db(78 + 8 * records.size() + 2, '\0');
+  db.replace(0, 4, "Book");
+  db.replace(60, 8, "BOOKMOBI");
+  Put16(db, 76, static_cast<unsigned>(records.size()));
+  std::uint32_t offset = static_cast<std::uint32_t>(db.size());
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    Put32(db, 78 + 8 * i, offset);
+    Put16(db, 78 + 8 * i + 6, static_cast<unsigned>(i));
+    offset += static_cast<std::uint32_t>(records[i].size());
+  }
+  for (const std::string& r : records) db += r;
+  return db;
+}
+
+std::string MobiMarkup() {
+  return "<html><head><guide></guide></head><body><h1>第一章</h1><p>这是<b>第一</b>段，A&amp;B&lt;C。</p>"
+         "<p>第一行<br/>第二行</p><mbp:pagebreak/><h1>第二章</h1><p>最后一段。</p></body></html>";
+}
+
+// A one-page PDF whose text is drawn with a Han font that is not embedded;
+// its ToUnicode map gives the characters. Each line: font size, x, y, text.
+struct PdfLine {
+  int size, y;
+  std::string text;
+};
+std::string Pdf(const std::vector<PdfLine>& lines) {
+  std::map<char32_t, int> cids;
+  std::string content;
+  for (const PdfLine& line : lines) {
+    const icu::UnicodeString text = icu::UnicodeString::fromUTF8(line.text);
+    std::string hex;
+    for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
+      const char32_t cp = static_cast<char32_t>(text.char32At(i));
+      const int cid = cids.emplace(cp, static_cast<int>(cids.size()) + 1).first->second;
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "%04X", cid);
+      hex += buf;
+    }
+    content += "BT /F1 " + std::to_string(line.size) + " Tf 72 " + std::to_string(line.y) + " Td <" + hex + "> Tj ET\n";
+  }
+  std::string cmap =
+      "/CIDInit /ProcSet findresource begin 12 dict begin begincmap /CIDSystemInfo << /Registry (Adobe) "
+      "/Ordering (UCS) /Supplement 0 >> def /CMapName /Adobe-Identity-UCS def /CMapType 2 def\n"
+      "1 begincodespacerange <0000> <FFFF> endcodespacerange\n" +
+      std::to_string(cids.size()) + " beginbfchar\n";
+  for (const auto& [cp, cid] : cids) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "<%04X> <%04X>\n", cid, static_cast<unsigned>(cp));
+    cmap += buf;
+  }
+  cmap += "endbfchar endcmap CMapName currentdict /CMap defineresource pop end end\n";
+  auto stream = [](const std::string& data) {
+    return "<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
+  };
+  const std::vector<std::string> objects = {
+      "<< /Type /Catalog /Pages 2 0 R >>",
+      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 5 0 R >> >> "
+      "/Contents 4 0 R >>",
+      stream(content),
+      "<< /Type /Font /Subtype /Type0 /BaseFont /TestHan /Encoding /Identity-H /DescendantFonts [6 0 R] "
+      "/ToUnicode 7 0 R >>",
+      "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /TestHan /CIDSystemInfo << /Registry (Adobe) "
+      "/Ordering (Identity) /Supplement 0 >> /FontDescriptor 8 0 R /DW 1000 /CIDToGIDMap /Identity >>",
+      stream(cmap),
+      "<< /Type /FontDescriptor /FontName /TestHan /Flags 4 /FontBBox [0 -200 1000 900] /ItalicAngle 0 "
+      "/Ascent 900 /Descent -200 /CapHeight 700 /StemV 80 >>",
+  };
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const std::size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t offset : offsets) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%010zu 00000 n \n", offset);
+    pdf += buf;
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
+using Books = ConvertTest;
+
+TEST_F(Books, EveryFormatGivesTheRowsOfItsText) {
+  const std::string epub = Zip(root_ / "a.epub", EpubMembers());
+  const std::string fb2zip = Zip(root_ / "a.fb2.zip", {{"book/a.fb2", Fb2()}});
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::string text;
+  } cases[] = {
+      {"book.epub", epub, kBookText},
+      {"book.fb2", Fb2(), kBookText},
+      {"book.fb2.zip", fb2zip, kBookText},
+      {"book.mobi", Mobi(MobiMarkup()), kBookText},
+      // Two lines close together are one block; the wider gaps part blocks.
+      {"book.pdf", Pdf({{16, 720, "第一章"}, {12, 680, "这是第一段的第一"}, {12, 666, "行文字"}, {12, 600, "第二段"}}),
+       GbkParagraphs({"第一章", "这是第一段的第一行文字", "第二段"})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Doc(c.name, c.bytes);
+    Context ctx = Ctx();
+    std::string sendPath;
+    ASSERT_EQ(ConvertForSend(ctx, path, ClassifyName(c.name), sendPath), 0);
+    EXPECT_EQ(ReadFile(sendPath), TextRows(c.text));
+    EXPECT_TRUE(ui_.messages.empty());
+  }
+}
+
+TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
+  auto members = EpubMembers();
+  members.push_back({"META-INF/encryption.xml",
+                     "<encryption xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\" "
+                     "xmlns:enc=\"http://www.w3.org/2001/04/xmlenc#\"><enc:EncryptedData>"
+                     "<enc:EncryptionMethod Algorithm=\"http://www.w3.org/2001/04/xmlenc#aes128-cbc\"/>"
+                     "<enc:CipherData><enc:CipherReference URI=\"OEBPS/Text/one.xhtml\"/></enc:CipherData>"
+                     "</enc:EncryptedData></encryption>"});
+  const std::string locked = Zip(root_ / "locked.epub", members);
+  const std::string epub = Zip(root_ / "a.epub", EpubMembers());
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::string_view reason;
+  } cases[] = {
+      {"locked.epub", locked, msg::kProtectedDocumentSuffix},
+      {"cut.epub", epub.substr(0, epub.size() / 2), msg::kBrokenDocumentSuffix},
+      {"nopackage.epub", Zip(root_ / "b.epub", {{"mimetype", "application/epub+zip"}}), msg::kBrokenDocumentSuffix},
+      {"locked.azw3", Mobi(MobiMarkup(), 2), msg::kProtectedDocumentSuffix},
+      {"noise.mobi", std::string(300, 'x'), msg::kBrokenDocumentSuffix},
+      {"other.fb2", "<?xml version=\"1.0\"?><html><body><p>x</p></body></html>", msg::kBrokenDocumentSuffix},
+      {"scan.pdf", Pdf({}), msg::kNoTextDocumentSuffix},
+      {"noise.pdf", "%PDF-1.4\nnothing here", msg::kBrokenDocumentSuffix},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui_.messages.clear();
+    const std::string path = Doc(c.name, c.bytes);
+    Context ctx = Ctx();
+    std::string sendPath;
+    EXPECT_EQ(ConvertForSend(ctx, path, ClassifyName(c.name), sendPath), 1);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, std::string(msg::kDocumentPrefix) + path + std::string(c.reason));
+  }
+}
+
+}  // namespace
+}  // namespace quirel::convert::testing
