@@ -1,5 +1,6 @@
 #include "app/file_pane.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +20,9 @@
 
 namespace quirel::app {
 namespace {
+
+// The books read by their own libraries.
+constexpr const char* kBookPattern = "/*.epub;*.fb2;*.fb2.zip;*.mobi;*.azw;*.azw3;*.pdf";
 
 // The most files one Add takes from the file list.
 constexpr int kMaxAddedAtOnce = 5001;
@@ -73,11 +77,13 @@ FilePane::FilePane(QWidget* parent, const DialogUnits& du, QtUserInterface& ui) 
 
   filter_ = Place(new QComboBox(this), du, 1014, 2, 95, 87, 73);
   for (std::string_view item :
-       {msg::kFilterAll, msg::kFilterText, msg::kFilterWeb, msg::kFilterWord, msg::kFilterCustom})
+       {msg::kFilterAll, msg::kFilterText, msg::kFilterWeb, msg::kFilterWord, msg::kFilterBooks, msg::kFilterCustom})
     filter_->addItem(Text(item));
   // The given height is that of the dropped list; the closed box is as high
   // as the style makes it, within the pane.
-  filter_->setMaxVisibleItems(5);
+  filter_->setMaxVisibleItems(filter_->count());
+  // The dropped list is as wide as its longest type, not the closed box.
+  filter_->view()->setMinimumWidth(filter_->view()->sizeHintForColumn(0) + 8);
   filter_->resize(filter_->width(), std::min(filter_->sizeHint().height(), du.Y(109 - 95)));
 
   QPushButton* add = PaneButton(this, du, 1092, msg::kAddFiles, 3);
@@ -113,9 +119,9 @@ void FilePane::RefreshFiles() {
   // "no" is the mark of a folder not yet chosen, not a folder to list.
   if (currentFolder_.isEmpty() || currentFolder_ == QLatin1String("no")) return;
   QDir dir(currentFolder_);
-  const QString filter = filePattern_.mid(1);
+  const QStringList filters = NameFilters(filePattern_);
   // "*.*" means every file, with an extension or without.
-  if (filter != QLatin1String("*.*")) dir.setNameFilters({filter});
+  if (filters != QStringList{QStringLiteral("*.*")}) dir.setNameFilters(filters);
   dir.setFilter(QDir::Files);
   dir.setSorting(QDir::Name | QDir::IgnoreCase);
   files_->addItems(dir.entryList());
@@ -135,7 +141,10 @@ void FilePane::FilterChosen(int index) {
     case 3:
       filePattern_ = QStringLiteral("/*.doc");
       break;
-    case 4: {
+    case 4:
+      filePattern_ = QString::fromLatin1(kBookPattern);
+      break;
+    case 5: {
       CustomTypeDialog dialog(window());
       if (ui_.RunDialog(dialog) == QDialog::Accepted) filePattern_ = CustomTypePattern(dialog.Type());
       break;
@@ -144,6 +153,17 @@ void FilePane::FilterChosen(int index) {
       break;
   }
   RefreshFiles();
+}
+
+QStringList NameFilters(const QString& pattern) {
+  QStringList filters = pattern.mid(pattern.startsWith(QLatin1Char('/')) ? 1 : 0).split(QLatin1Char(';'));
+  // The types the conversion takes under each name the list shows.
+  if (filters == QStringList{QStringLiteral("*.txt")})
+    filters << QStringLiteral("*.md") << QStringLiteral("*.markdown");
+  if (filters == QStringList{QStringLiteral("*.htm")}) filters << QStringLiteral("*.html") << QStringLiteral("*.xhtml");
+  if (filters == QStringList{QStringLiteral("*.doc")})
+    filters << QStringLiteral("*.docx") << QStringLiteral("*.rtf") << QStringLiteral("*.odt");
+  return filters;
 }
 
 void FilePane::Add() {

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <string>
 
@@ -39,6 +40,12 @@ class CustomTypeDialog final : public QDialog {
 // the pattern to the folder.
 QString CustomTypePattern(const QString& type);
 
+// The name filters of a pattern ("/*.htm", or several joined by ";"): the
+// list's own types also show the names the conversion takes with them
+// (".html" with ".htm", ".docx", ".rtf" and ".odt" with ".doc", Markdown
+// with ".txt").
+QStringList NameFilters(const QString& pattern);
+
 // A folder and a name as one path; the root keeps its single "/".
 std::string JoinPath(const std::string& folder, const std::string& name);
 
@@ -60,7 +67,7 @@ class FilePane final : public QWidget {
   void AddAll();     // "添加全部"
   void Remove();     // "删    除"
   void RemoveAll();  // "删除全部"
-  // The filter's selection confirmed: item 0..4.
+  // The filter's selection confirmed: item 0..5.
   void FilterChosen(int index);
   // Lists the files of CurrentFolder that match FilePattern.
   void RefreshFiles();

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <filesystem>
+#include <fstream>
 
 #include "app/browser_pane.h"
 #include "app/dialog_units.h"
@@ -65,6 +66,20 @@ bool WordDocumentAsText(CMyFileDialog& dialog, const std::string& document, std:
   fs::remove(preview, ec);
   fs::copy_file(convert::TextPathFor(copy), preview, fs::copy_options::overwrite_existing, ec);
   convert::RemoveWordWorkCopy(copy);
+  shown = preview;
+  return true;
+}
+
+// A book in keep format: its text, shown from vantrel.txt (the browser pane
+// cannot show the book itself). False when nothing can be shown.
+bool BookAsText(CMyFileDialog& dialog, const std::string& book, convert::FileKind kind, std::string& shown) {
+  convert::Context ctx{dialog.env(), dialog.ui(), dialog.settings().rowWidth};
+  std::string text;
+  if (convert::BookToText(ctx, book, kind, text) != 0) return false;
+  const std::string preview = dialog.env().SystemFile(convert::kPreviewFile);
+  std::ofstream out(preview, std::ios::binary | std::ios::trunc);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  if (!out) return false;
   shown = preview;
   return true;
 }
@@ -165,9 +180,12 @@ void PreviewFromWindow(CMyFileDialog& dialog) {
       ui.ShowMessage(msg::kCannotPreviewType, msg::kCaption, Icon::Information);
       return;
     }
-    if (convert::ClassifyName(name) == convert::kWordDocument) {
+    const convert::FileKind kind = convert::ClassifyName(name);
+    if (kind == convert::kWordDocument || convert::IsBookKind(kind)) {
       std::string text;
-      if (!WordDocumentAsText(dialog, previewPath, text)) return;
+      const bool shown = kind == convert::kWordDocument ? WordDocumentAsText(dialog, previewPath, text)
+                                                        : BookAsText(dialog, previewPath, kind, text);
+      if (!shown) return;
       previewPath = text;
       pane->SetPreviewPath(previewPath);
     }

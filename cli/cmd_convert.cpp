@@ -111,15 +111,26 @@ QUIREL_CLI_COMMAND({"convert", "convert one document to the reader's e-book rows
                     "quirel convert [--font large|small] INPUT OUTPUT\n\n"
                     "Converts INPUT exactly as a send in the convert format would and writes the\n"
                     "bytes that would go to the reader to OUTPUT (\"-\": standard output). The kind\n"
-                    "comes from the name: .txt text, .htm/.html web page, .doc/.docx/.rtf/.odt\n"
-                    "word-processor document (through LibreOffice, which must be installed), .ebk\n"
-                    "e-book (copied as it is); anything else is taken as text. UTF-8 text and\n"
-                    "pages are recoded to GBK, Big5 rows to GB.\n\n"
+                    "comes from the name:\n"
+                    "  .txt .md .markdown        text\n"
+                    "  .htm .html .xhtml         web page\n"
+                    "  .doc .docx .rtf .odt      word-processor document (through LibreOffice, which\n"
+                    "                            must be installed)\n"
+                    "  .epub                     EPUB 2 or 3 book, chapters in reading order\n"
+                    "  .fb2 .fb2.zip             FictionBook\n"
+                    "  .mobi .azw .azw3          Kindle book without DRM\n"
+                    "  .pdf                      PDF with text (not a scanned one)\n"
+                    "  .ebk                      e-book (copied as it is)\n"
+                    "Anything else is taken as text. Text and pages may be GB, Big5, UTF-8,\n"
+                    "UTF-16 or GB18030; Unicode and Big5 text in Traditional characters comes out\n"
+                    "in simplified ones. A file that is no text (a picture, an archive, a program)\n"
+                    "is refused, and so are damaged and DRM-protected books.\n\n"
                     "  --font large   rows of 16 bytes\n"
                     "  --font small   rows of 20 bytes (the default)\n\n"
                     "The work files stay in the system directory. Exit status: 0 done, 1 failed\n"
-                    "(the reason is printed: an unreadable INPUT, a word-processor document without\n"
-                    "LibreOffice, an OUTPUT that cannot be written), 64 bad usage.\n",
+                    "(the reason is printed: an unreadable INPUT, a file that is no text, a damaged\n"
+                    "or protected book, a word-processor document without LibreOffice, an OUTPUT\n"
+                    "that cannot be written), 64 bad usage.\n",
                     &RunConvert});
 
 }  // namespace quirel::cli

@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 mode="${1:-run}"
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libicu-dev libgtest-dev
           libgmock-dev libbenchmark-dev xvfb xauth fonts-noto-cjk libreoffice-writer-nogui binutils
-          desktop-file-utils appstream dpkg-dev file man-db clang libclang-rt-14-dev)
+          desktop-file-utils appstream dpkg-dev file man-db clang libclang-rt-14-dev libzip-dev libxml2-dev
+          libpoppler-cpp-dev libmobi-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

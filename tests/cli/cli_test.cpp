@@ -110,6 +110,19 @@ TEST_F(QuirelProgram, ReceiveReplacesALocalFileOfOtherContentOnlyWhenTold) {
   EXPECT_EQ(Quirel("receive --overwrite --no-clobber target").status, 64);
 }
 
+TEST_F(QuirelProgram, ConvertRefusesAFileThatIsNoTextAndTakesUtf16) {
+  std::ofstream(dir / "book.txt", std::ios::binary) << std::string("PK\x03\x04\x14\x00\x00\x00\x08\x00\x01\x02", 12);
+  const Outcome refused = Quirel("convert book.txt out.ebk");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("book.txt" + std::string(msg::kNotTextSuffix)), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(dir / "out.ebk"));
+  // "ab" in UTF-16LE without a byte-order mark: one row of 20 bytes.
+  std::ofstream(dir / "utf16.txt", std::ios::binary) << std::string("a\0b\0", 4);
+  const Outcome converted = Quirel("convert utf16.txt out.ebk");
+  EXPECT_EQ(converted.status, 0) << converted.err;
+  EXPECT_EQ(Slurp(dir / "out.ebk"), "ab" + std::string(18, ' '));
+}
+
 TEST_F(QuirelProgram, BadUsageExits64WithAMessage) {
   for (const char* words : {"", "frobnicate", "--bogus probe", "--port", "--port nonsense probe",
                             "--port virtual,loud probe", "--yes --no probe", "probe extra"}) {

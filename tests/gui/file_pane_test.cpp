@@ -27,10 +27,14 @@ TEST(FilePane, ControlsInTheirPlaces) {
   ASSERT_EQ(filter, pane.filter());
   EXPECT_EQ(filter->pos(), du.Rect(2, 95, 87, 73).topLeft());
   EXPECT_LE(filter->geometry().bottom(), pane.height());
-  const std::vector<std::string> items{"所有类型文件(*.*)", "文本类型文件(*.txt)", "超文本类型文件(*.htm)",
-                                       "WORD文档(*.doc)", "自定义类型文件"};
-  ASSERT_EQ(filter->count(), 5);
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(filter->itemText(i).toStdString(), items[static_cast<std::size_t>(i)]);
+  const std::vector<std::string> items{"所有类型文件(*.*)",
+                                       "文本类型文件(*.txt)",
+                                       "超文本类型文件(*.htm)",
+                                       "WORD文档(*.doc)",
+                                       "电子书类型文件(*.epub;*.mobi;*.azw3;*.fb2;*.pdf)",
+                                       "自定义类型文件"};
+  ASSERT_EQ(filter->count(), 6);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(filter->itemText(i).toStdString(), items[static_cast<std::size_t>(i)]);
 
   const struct {
     int id;
@@ -208,16 +212,24 @@ TEST(FilePane, DoubleClickAddsAndRemoveTakesTheSelectedEntry) {
 TEST(FilePane, FilterItemsSetThePattern) {
   PaneRig p;
   FilePane& pane = Pane(p.rig);
+  // Every type the conversion takes shows under its item.
+  for (const char* name :
+       {"index.HTML", "notes.md", "a.docx", "b.rtf", "c.odt", "d.epub", "e.fb2.zip", "f.azw3", "g.pdf"})
+    WriteFile(p.books / name, "x");
   PickFolder(p.rig, p.books);
   const struct {
     int index;
     const char* pattern;
     std::vector<std::string> files;
   } cases[] = {
-      {1, "/*.txt", {"Novel.TXT"}},  // letter case does not matter
-      {2, "/*.htm", {"page.htm"}},
-      {3, "/*.doc", {}},
-      {0, "/*.*", {"Novel.TXT", "page.htm", "readme", "story.ebk"}},  // with or without an extension
+      {1, "/*.txt", {"notes.md", "Novel.TXT"}},  // letter case does not matter
+      {2, "/*.htm", {"index.HTML", "page.htm"}},
+      {3, "/*.doc", {"a.docx", "b.rtf", "c.odt"}},
+      {4, "/*.epub;*.fb2;*.fb2.zip;*.mobi;*.azw;*.azw3;*.pdf", {"d.epub", "e.fb2.zip", "f.azw3", "g.pdf"}},
+      {0,
+       "/*.*",
+       {"a.docx", "b.rtf", "c.odt", "d.epub", "e.fb2.zip", "f.azw3", "g.pdf", "index.HTML", "notes.md", "Novel.TXT",
+        "page.htm", "readme", "story.ebk"}},  // with or without an extension
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.pattern);
@@ -252,21 +264,21 @@ TEST(FilePane, CustomTypesWithAndWithoutTheStarGiveOnePattern) {
   FilePane& pane = Pane(p.rig);
   PickFolder(p.rig, p.books);
   p.rig.dialogSteps.push_back(TypeAnswer(QStringLiteral("ebk")));
-  pane.FilterChosen(4);
+  pane.FilterChosen(5);
   EXPECT_EQ(pane.filePattern(), QStringLiteral("/*.ebk"));
   EXPECT_EQ(Rows(pane.fileList()), std::vector<std::string>{"story.ebk"});
   pane.FilterChosen(0);
   p.rig.dialogSteps.push_back(TypeAnswer(QStringLiteral("*.ebk")));
-  pane.FilterChosen(4);
+  pane.FilterChosen(5);
   EXPECT_EQ(pane.filePattern(), QStringLiteral("/*.ebk"));
   EXPECT_EQ(Rows(pane.fileList()), std::vector<std::string>{"story.ebk"});
 
   // Cancel keeps the pattern; five characters without "*." widen it.
   p.rig.dialogSteps.push_back(TypeAnswer(QStringLiteral("txt"), 2));
-  pane.FilterChosen(4);
+  pane.FilterChosen(5);
   EXPECT_EQ(pane.filePattern(), QStringLiteral("/*.ebk"));
   p.rig.dialogSteps.push_back(TypeAnswer(QStringLiteral("abcdefg")));
-  pane.FilterChosen(4);
+  pane.FilterChosen(5);
   EXPECT_EQ(pane.filePattern(), QStringLiteral("/*.abcde"));
   EXPECT_EQ(CustomTypePattern(QStringLiteral("a*.b")), QStringLiteral("/a*.b"));
   EXPECT_EQ(p.rig.dialogTitles.size(), 4u);
