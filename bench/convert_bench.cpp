@@ -5,6 +5,7 @@
 // on the generated text, which is kept when QUIREL_BENCH_KEEP is set (its
 // path is printed).
 #include <benchmark/benchmark.h>
+#include <zip.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -117,11 +118,29 @@ std::vector<std::uint8_t> MakeBig5Rows(std::size_t size) {
   return rows;
 }
 
+constexpr const char* kChapterHead =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>t</title>"
+    "<style>p{text-indent:2em}</style></head><body><h1>Chapter</h1>\n";
+
+std::string ToUtf16Le(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  const auto* p = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  for (std::size_t i = 0; i < utf8.size();) {
+    std::uint32_t cp = 0;
+    const int len = DecodeUtf8(p + i, utf8.size() - i, cp);
+    i += len > 0 ? static_cast<std::size_t>(len) : 1;
+    out.push_back(static_cast<char>(cp & 0xFF));
+    out.push_back(static_cast<char>(cp >> 8));
+  }
+  return out;
+}
+
 struct Workspace {
   fs::path dir;
   Environment env;
   quirel::testing::FakeUi ui;
-  std::string textPath, pagePath, utf8Path;
+  std::string textPath, pagePath, utf8Path, utf16Path, epubPath;
 
   Workspace() {
     dir = fs::temp_directory_path() / "quirel-convert-bench";
@@ -153,6 +172,60 @@ struct Workspace {
       Write(utf8Path, GbkToUtf8(MakeGbText(kDocumentBytes)));
     }
     return utf8Path;
+  }
+  const std::string& Utf16Text() {
+    if (utf16Path.empty()) {
+      utf16Path = (dir / "utf16.txt").string();
+      Write(utf16Path, ToUtf16Le(GbkToUtf8(MakeGbText(kDocumentBytes))));
+    }
+    return utf16Path;
+  }
+  // An EPUB of about 5 MB: chapters of paragraphs of the same text.
+  const std::string& Epub() {
+    if (!epubPath.empty()) return epubPath;
+    epubPath = (dir / "book.epub").string();
+    const std::string text = GbkToUtf8(MakeGbText(15u << 19));
+    std::vector<std::string> chapters;
+    std::string chapter;
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find("\r\n", start);
+      if (end == std::string::npos) end = text.size();
+      chapter += "<p class=\"text\">" + text.substr(start, end - start) + "</p>\n";
+      if (chapter.size() > 200000) {
+        chapters.push_back(kChapterHead + chapter + "</body></html>");
+        chapter.clear();
+      }
+      start = end + 2;
+    }
+    chapters.push_back(kChapterHead + chapter + "</body></html>");
+    std::string manifest, spine;
+    for (std::size_t i = 0; i < chapters.size(); ++i) {
+      const std::string id = "c" + std::to_string(i);
+      manifest += "<item id=\"" + id + "\" href=\"" + id + ".xhtml\" media-type=\"application/xhtml+xml\"/>";
+      spine += "<itemref idref=\"" + id + "\"/>";
+    }
+    const std::string opf =
+        "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\">"
+        "<manifest>" +
+        manifest + "</manifest><spine>" + spine + "</spine></package>";
+    int error = 0;
+    zip_t* za = zip_open(epubPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    auto add = [&](const std::string& name, const std::string& content) {
+      zip_file_add(za, name.c_str(), zip_source_buffer(za, content.data(), content.size(), 0), ZIP_FL_ENC_UTF_8);
+    };
+    const std::string mimetype = "application/epub+zip";
+    const std::string container =
+        "<container xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles>"
+        "<rootfile full-path=\"OEBPS/content.opf\" media-type=\"application/oebps-package+xml\"/></rootfiles>"
+        "</container>";
+    add("mimetype", mimetype);
+    add("META-INF/container.xml", container);
+    add("OEBPS/content.opf", opf);
+    for (std::size_t i = 0; i < chapters.size(); ++i) add("OEBPS/c" + std::to_string(i) + ".xhtml", chapters[i]);
+    zip_close(za);
+    std::cerr << "generated EPUB: " << epubPath << " (" << fs::file_size(epubPath) << " bytes)\n";
+    return epubPath;
   }
   const std::string& Page() {
     if (pagePath.empty()) {
@@ -192,6 +265,32 @@ void BM_Utf8TextToEbook(benchmark::State& state) {
   state.SetBytesProcessed(FileBytes(path) * state.iterations());
 }
 BENCHMARK(BM_Utf8TextToEbook)->Unit(benchmark::kMillisecond);
+
+// UTF-16 text without a byte-order mark: its shape is recognised, then every
+// unit goes through the reader's forms on the way in.
+void BM_Utf16TextToEbook(benchmark::State& state) {
+  Workspace& space = Space();
+  const std::string& path = space.Utf16Text();
+  Context ctx{space.env, space.ui, 20};
+  for (auto _ : state) {
+    if (TextToEbook(ctx, path) != 0) state.SkipWithError("TextToEbook failed");
+  }
+  state.SetBytesProcessed(FileBytes(path) * state.iterations());
+}
+BENCHMARK(BM_Utf16TextToEbook)->Unit(benchmark::kMillisecond);
+
+// A book of about 5 MB: unzipping, parsing every chapter, the forms and
+// the rows.
+void BM_EpubToEbook(benchmark::State& state) {
+  Workspace& space = Space();
+  const std::string& path = space.Epub();
+  Context ctx{space.env, space.ui, 20};
+  for (auto _ : state) {
+    if (BookToEbook(ctx, path, kEpub) != 0) state.SkipWithError("BookToEbook failed");
+  }
+  state.SetBytesProcessed(FileBytes(path) * state.iterations());
+}
+BENCHMARK(BM_EpubToEbook)->Unit(benchmark::kMillisecond);
 
 // The layout alone, from memory to memory.
 void BM_RowLayoutInMemory(benchmark::State& state) {

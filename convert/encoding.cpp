@@ -438,20 +438,28 @@ TextCoding DetectFileCoding(const std::string& path) {
   const TextCoding start =
       DetectFromStart(reinterpret_cast<const std::uint8_t*>(block.data()), std::min(got, kSampleBytes));
   if (start != TextCoding::kLegacy) return start;
-  // One pass over the whole file for both whole-file tests.
+  // Well-formed UTF-8 cannot hold a GB18030 four-byte sequence, so the GB
+  // scan only runs, from the start, once the UTF-8 test has failed.
   Utf8Scan utf8;
-  Gb18030Scan gb;
-  while (got > 0) {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(block.data());
-    utf8.Feed(p, got);
-    gb.Feed(p, got);
+  while (got > 0 && utf8.valid()) {
+    utf8.Feed(reinterpret_cast<const std::uint8_t*>(block.data()), got);
     if (!in) break;
     in.read(block.data(), static_cast<std::streamsize>(block.size()));
     got = static_cast<std::size_t>(in.gcount());
   }
   utf8.Finish();
-  gb.Finish();
   if (utf8.IsUtf8()) return TextCoding::kUtf8;
+  if (utf8.valid()) return TextCoding::kLegacy;  // plain ASCII
+  in.clear();
+  in.seekg(0);
+  Gb18030Scan gb;
+  while (in) {
+    in.read(block.data(), static_cast<std::streamsize>(block.size()));
+    got = static_cast<std::size_t>(in.gcount());
+    if (got == 0) break;
+    gb.Feed(reinterpret_cast<const std::uint8_t*>(block.data()), got);
+  }
+  gb.Finish();
   return gb.IsGb18030() ? TextCoding::kGb18030 : TextCoding::kLegacy;
 }
 
