@@ -217,12 +217,25 @@ class Gb18030Scan {
   void Feed(const std::uint8_t* p, std::size_t n) {
     std::size_t i = 0;
     if (carried_ > 0) {
-      // Complete the sequence split by the previous piece.
-      while (carried_ < 4 && i < n) carry_[carried_++] = p[i++];
-      const std::size_t used = Step(carry_, carried_, i == n && carried_ < 4);
-      if (used == 0) return;  // still incomplete
-      // Bytes of the carry beyond the sequence belong to the new piece.
-      i -= carried_ - used;
+      // The sequences that began in the previous piece, joined with the
+      // first bytes of this one (a sequence is at most four bytes long).
+      std::uint8_t joined[8];
+      std::memcpy(joined, carry_, carried_);
+      const std::size_t take = std::min<std::size_t>(n, sizeof joined - carried_);
+      std::memcpy(joined + carried_, p, take);
+      const std::size_t total = carried_ + take;
+      std::size_t j = 0;
+      while (j < carried_) {
+        const std::size_t used = Step(joined + j, total - j);
+        if (used == 0) {
+          // Still cut off: only possible when this piece is that short.
+          carried_ = total - j;
+          std::memmove(carry_, joined + j, carried_);
+          return;
+        }
+        j += used;
+      }
+      i = j - carried_;
       carried_ = 0;
     }
     while (i < n) {
@@ -230,7 +243,7 @@ class Gb18030Scan {
         ++i;
         continue;
       }
-      const std::size_t used = Step(p + i, n - i, false);
+      const std::size_t used = Step(p + i, n - i);
       if (used == 0) {
         carried_ = n - i;
         std::memcpy(carry_, p + i, carried_);
@@ -247,14 +260,14 @@ class Gb18030Scan {
 
  private:
   // Bytes used by the sequence at p; 0 when more bytes are needed.
-  std::size_t Step(const std::uint8_t* p, std::size_t n, bool more) {
+  std::size_t Step(const std::uint8_t* p, std::size_t n) {
     const std::uint8_t b = p[0];
     if (b < 0x80) return 1;
     if (b == 0x80 || b == 0xFF) {
       ++invalid_;
       return 1;
     }
-    if (n < 2) return more ? 0 : 0;
+    if (n < 2) return 0;
     const std::uint8_t t = p[1];
     if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE)) return 2;
     if (t >= 0x30 && t <= 0x39) {
@@ -268,7 +281,7 @@ class Gb18030Scan {
     return 1;
   }
 
-  std::uint8_t carry_[4] = {};
+  std::uint8_t carry_[8] = {};
   std::size_t carried_ = 0;
   std::size_t four_ = 0;
   std::size_t invalid_ = 0;
@@ -351,12 +364,10 @@ std::string ToUtf8(std::string_view bytes, TextCoding coding) {
       name = "GBK";
       break;
   }
-  UErrorCode status = U_ZERO_ERROR;
   icu::UnicodeString text(bytes.data(), static_cast<int32_t>(bytes.size()), name);
   if (!text.isEmpty() && text.charAt(0) == 0xFEFF) text.remove(0, 1);
   std::string out;
   text.toUTF8String(out);
-  (void)status;
   return out;
 }
 

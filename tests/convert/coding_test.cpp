@@ -4,6 +4,7 @@
 #include <unicode/unistr.h>
 
 #include "common/text.h"
+#include "convert/byte_source.h"
 #include "convert/encoding.h"
 #include "resources/messages.h"
 #include "tests/convert/convert_fixture.h"
@@ -57,6 +58,11 @@ TEST(DetectCoding, TellsTheCodingsApart) {
       {"PDF", "%PDF-1.4\n1 0 obj\n", TextCoding::kBinary},
   };
   for (const auto& c : cases) EXPECT_EQ(DetectCoding(c.bytes), c.coding) << c.what;
+}
+
+TEST_F(Coding, FourByteSequenceSplitByTheReadBlockIsFound) {
+  const std::string text = std::string(kReadBlock - 2, 'a') + Encode("GB18030", "‧");
+  EXPECT_EQ(DetectFileCoding(Doc("split.txt", text)), TextCoding::kGb18030);
 }
 
 TEST_F(Coding, TraditionalParagraphGivesTheSameRowsInEveryCoding) {

@@ -10,6 +10,7 @@
 #include <signal.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -69,7 +70,7 @@ TEST(Screenshots, MainDialogWithTreeFilesAndSendList) {
   GuiRig rig;
   ASSERT_TRUE(rig.Start());
   const fs::path books = rig.root() / "电子书";
-  for (const char* name : {"三国演义.txt", "红楼梦.txt", "西游记.htm", "水浒传.doc", "ReadMe.txt"})
+  for (const char* name : {"三国演义.txt", "红楼梦.txt", "西游记.htm", "水浒传.doc", "ReadMe.txt", "聊斋志异.epub"})
     WriteFile(books / name, "x");
   for (const char* name : {"古典", "现代", "Poems"}) fs::create_directories(books / name);
   WriteFile(books / "古典" / "论语.txt", "x");
@@ -81,6 +82,11 @@ TEST(Screenshots, MainDialogWithTreeFilesAndSendList) {
   SelectFiles(rig, {"西游记.htm"});
   Settle(800);
   GrabScreen(QStringLiteral("main_dialog.png"), rig.dialog().frameGeometry());
+  // The type filters, dropped.
+  Pane(rig).filter()->showPopup();
+  Settle(500);
+  GrabScreen(QStringLiteral("type_filters.png"), rig.dialog().frameGeometry());
+  Pane(rig).filter()->hidePopup();
   // The two small dialogs of the pane and the preview, drawn off screen.
   EXPECT_TRUE(PreviewFormatDialog(nullptr, 1, 2).grab().save(ShotDir() + QStringLiteral("/preview_format.png")));
   EXPECT_TRUE(CustomTypeDialog(nullptr).grab().save(ShotDir() + QStringLiteral("/custom_type.png")));
