@@ -9,6 +9,7 @@
 
 #include "app/dialog_units.h"
 #include "common/text.h"
+#include "convert/encoding.h"
 
 namespace quirel::app {
 namespace {
@@ -72,6 +73,12 @@ QString DecodeDocument(const QByteArray& bytes, bool webPage) {
     QStringDecoder utf16(QStringConverter::Utf16);
     return utf16(bytes);
   }
+  // UTF-16 without a mark and GB18030 by their shape, as the conversion sees them.
+  const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  const convert::TextCoding coding = convert::DetectCoding(view);
+  if (coding == convert::TextCoding::kUtf16Le || coding == convert::TextCoding::kUtf16Be ||
+      coding == convert::TextCoding::kGb18030)
+    return QString::fromStdString(convert::ToUtf8(view, coding));
   if (webPage) {
     const QByteArray charset = DeclaredCharset(bytes);
     if (charset == "utf-8" || charset == "utf8") return QString::fromUtf8(bytes);

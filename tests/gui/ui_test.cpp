@@ -255,6 +255,10 @@ TEST(BrowserPane, PagesAreDecodedByTheirDeclaredCharset) {
   EXPECT_TRUE(DecodeDocument(Bytes("<p>" + kUtf8 + "</p>"), true).contains(chinese));
   // A text file's own "charset=" words do not count.
   EXPECT_EQ(DecodeDocument(Bytes("charset=big5 " + kGbk), false), QStringLiteral("charset=big5 ") + chinese);
+  // UTF-16 without a byte-order mark (中文 then CR LF), and GB18030 by its
+  // four-byte sequence (U+00B7 U+2027: 0xA1 0xA4, 0x81 0x36 0xA6 0x34).
+  EXPECT_EQ(DecodeDocument(Bytes(std::string("\x2D\x4E\x87\x65\r\0\n\0", 8)), false), chinese + "\r\n");
+  EXPECT_EQ(DecodeDocument(Bytes("\xA1\xA4\x81\x36\xA6\x34"), false), QString::fromUtf8("\u00B7\u2027"));
   // Big5 by name: 中文 is 0xA4 0xA4 0xA4 0xE5 there.
   EXPECT_TRUE(DecodeDocument(Bytes("<meta charset=big5>\xA4\xA4\xA4\xE5"), true).contains(chinese));
 }
