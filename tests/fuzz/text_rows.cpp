@@ -52,9 +52,11 @@ class PieceSource final : public ByteSource {
 std::string InPieces(std::string_view text, std::string_view sizes, int width) {
   StringRowSink sink;
   PieceSource raw(text, sizes);
-  if (LooksLikeUtf8(text)) {
-    Utf8ToGbkSource gbk(raw);
-    CrLfSource lines(gbk);
+  const TextCoding coding = DetectCoding(text);
+  if (coding == TextCoding::kBinary) return {};
+  if (coding != TextCoding::kLegacy) {
+    UnicodeToGbSource gb(raw, coding, SampleIsTraditional(text, coding));
+    CrLfSource lines(gb);
     LayoutTextStream(lines, width, sink);
   } else {
     CrLfSource lines(raw);
