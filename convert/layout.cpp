@@ -12,13 +12,29 @@ namespace {
 constexpr int kBlank = 0x20;
 constexpr int kCr = 0x0D;
 constexpr int kLf = 0x0A;
-constexpr int kNoPending = -2;
 constexpr int kTagBuffer = 600;
 constexpr std::size_t kOutBlock = 64 * 1024;
 
-// The walk keeps its whole state in locals, so that the compiler can hold it
-// in registers across the byte stores into the row; that is what makes the
-// layout run at memory speed.
+// Everything the walk changes as it goes. It lives in one local and goes to
+// every helper as a parameter, never as a captured reference, so that the
+// compiler holds it in registers across the byte stores into the row; that
+// is what makes the layout run at memory speed.
+struct WalkState {
+  const std::uint8_t* p = nullptr;  // the unread bytes of the current block
+  const std::uint8_t* end = nullptr;
+  int col = 0;  // next free column
+  int crSeen = 0;
+  int blankLine = 1;
+  long long indent = 0;
+  long long prevIndent = 0;
+  int prevSpace = 0;
+  int entity = 0;  // bytes since "&" in a web page
+};
+
+// How a double-byte character ended: whole, broken by a byte that cannot
+// be its trail, or cut off by the end of the input.
+enum class PairEnd { kWhole, kBroken, kInputEnd };
+
 template <bool kHtml>
 void Layout(ByteSource& in, const int width, RowSink& sink) {
   std::uint8_t row[kMaxRowWidth];
@@ -27,31 +43,19 @@ void Layout(ByteSource& in, const int width, RowSink& sink) {
   std::uint8_t* o = out.get();
   std::uint8_t* const oLimit = out.get() + kOutBlock - width;
 
-  const std::uint8_t* p = nullptr;
-  const std::uint8_t* e = nullptr;
-  auto get = [&]() -> int {
-    if (p == e) {
-      const ByteSource::Block block = in.TakeBlock();
-      p = block.begin;
-      e = block.end;
-      if (p == e) return -1;
-    }
-    return *p++;
-  };
-
-  int c = 0;     // the current byte; kept from one pass to the next
-  int col = 0;   // next free column
-  int lead = 0;  // 1: a lead byte waits in the row for its trail
-  int crSeen = 0;
-  int blankLine = 1;
-  long long indent = 0;
-  long long prevIndent = 0;
-  int prevSpace = 0;
-  int pending = kNoPending;  // -1: the end of the input was read ahead
-  int entity = 0;            // bytes since "&" in a web page
   std::string tag;
 
-  auto emit = [&]() {
+  auto get = [&in](WalkState& s) -> int {
+    if (s.p == s.end) [[unlikely]] {
+      const ByteSource::Block block = in.TakeBlock();
+      s.p = block.begin;
+      s.end = block.end;
+      if (s.p == s.end) return -1;
+    }
+    return *s.p++;
+  };
+
+  auto emit = [&, width](WalkState& s) {
     if (o > oLimit) {
       sink.Write(out.get(), static_cast<std::size_t>(o - out.get()));
       o = out.get();
@@ -59,62 +63,62 @@ void Layout(ByteSource& in, const int width, RowSink& sink) {
     std::memcpy(o, row, static_cast<std::size_t>(width));
     o += width;
     std::memset(row, kBlank, static_cast<std::size_t>(width));
-    col = 0;
+    s.col = 0;
   };
-  auto paragraphBreak = [&]() {
+  auto paragraphBreak = [&, width](WalkState& s) {
     for (int k = 0; k < width; ++k) {
       if (row[k] != kBlank) {
-        emit();
-        col = 2;
+        emit(s);
+        s.col = 2;
         return;
       }
     }
   };
-  auto indentRule = [&]() {
+  auto indentRule = [&](WalkState& s) {
     // A line with at least two more leading blanks than the last line that
     // started with text opens a paragraph.
-    if (indent > prevIndent + 1) paragraphBreak();
-    prevIndent = indent;
-    indent = 0;
+    if (s.indent > s.prevIndent + 1) paragraphBreak(s);
+    s.prevIndent = s.indent;
+    s.indent = 0;
   };
-  auto placePair = [&](std::uint8_t first, std::uint8_t second) {
-    if ((col & 1) == 0) {
-      row[col] = first;
-      row[col + 1] = second;
-      col += 2;
-      if (col == width) emit();
-    } else if (col == width - 1) {
-      emit();
+  auto placePair = [&, width](WalkState& s, std::uint8_t first, std::uint8_t second) {
+    if ((s.col & 1) == 0) {
+      row[s.col] = first;
+      row[s.col + 1] = second;
+      s.col += 2;
+      if (s.col == width) emit(s);
+    } else if (s.col == width - 1) {
+      emit(s);
       row[0] = first;
       row[1] = second;
-      col = 2;
+      s.col = 2;
     } else {
-      row[col + 1] = first;
-      row[col + 2] = second;
-      col += 3;
-      if (col == width) emit();
+      row[s.col + 1] = first;
+      row[s.col + 2] = second;
+      s.col += 3;
+      if (s.col == width) emit(s);
     }
   };
-  auto wrapWord = [&]() {
-    int s = width - 1;
-    while (s >= 0 && row[s] != kBlank) --s;
-    if (s < 0) {
-      emit();  // no blank in the row: the word is cut
+  auto wrapWord = [&, width](WalkState& s) {
+    int last = width - 1;  // the last blank in the row
+    while (last >= 0 && row[last] != kBlank) --last;
+    if (last < 0) {
+      emit(s);  // no blank in the row: the word is cut
       return;
     }
-    const int moved = width - 1 - s;
+    const int moved = width - 1 - last;
     std::uint8_t tail[kMaxRowWidth];
-    std::memcpy(tail, row + s + 1, static_cast<std::size_t>(moved));
-    std::memset(row + s, kBlank, static_cast<std::size_t>(width - s));
-    emit();
+    std::memcpy(tail, row + last + 1, static_cast<std::size_t>(moved));
+    std::memset(row + last, kBlank, static_cast<std::size_t>(width - last));
+    emit(s);
     std::memcpy(row, tail, static_cast<std::size_t>(moved));
-    col = moved;
+    s.col = moved;
   };
   // Up to 600 bytes up to a ">" (not kept); false at the end of the input.
-  auto readTag = [&]() {
+  auto readTag = [&](WalkState& s) {
     tag.clear();
     for (int k = 0; k < kTagBuffer; ++k) {
-      int b = get();
+      int b = get(s);
       if (b < 0) return false;
       if (b == '>') return true;
       if (b >= 0x80 && b <= 0x9F) b = 0xFF;
@@ -132,274 +136,204 @@ void Layout(ByteSource& in, const int width, RowSink& sink) {
     return true;
   };
 
-  for (;;) {
-    // Most of a document is characters, words, single blanks, indents and
-    // CR LF line ends. While no waiting byte or entity is in play they are
-    // handled here in a tight loop, with exactly the effect that the full
-    // walk below has on them; anything else leaves the loop for the walk.
-    if (pending == kNoPending && lead == 0 && crSeen == 0 && (!kHtml || entity == 0)) {
-      // Register copies of the state this loop changes.
-      const std::uint8_t* q = p;
-      int k = col;
-      int blank = blankLine;
-      int space = prevSpace;
-      long long ind = indent;
-      auto startOfText = [&]() {
-        if (ind > prevIndent + 1) {
-          col = k;
-          paragraphBreak();
-          k = col;
-        }
-        prevIndent = ind;
-        ind = 0;
-      };
-      auto blankByte = [&]() {
-        if (ind > 0) ++ind;
-        if (space == 0 && k != 0 && blank == 0) {
-          row[k] = kBlank;
-          if (++k == width) {
-            emit();
-            k = 0;
-          }
-        }
-        space = 1;
-      };
-      while (q < e) {
-        const std::uint8_t a = *q;
-        if (a > kBlank && a < 0x7F) {
-          // The last column needs the look-ahead of the walk.
-          if (k >= width - 1 || (kHtml && (a == '<' || a == '&'))) break;
-          if (ind > 0) startOfText();
-          row[k++] = a;
-          ++q;
-          blank = 0;
-          space = 0;
-        } else if (a >= 0xA1) {
-          if (e - q < 2) break;
-          const std::uint8_t b = q[1];
-          if (a == 0xA1) {
-            // Full-width punctuation, unless the byte before is a waiting
-            // lead byte.
-            if ((k & 1) != 0 && row[k - 1] >= 0xA1) break;
-            if (b == 0xA1 || b == 0x40) {
-              blankByte();
-              q += 2;
-              continue;
-            }
-            if (b < 0x40) break;
-          } else {
-            if (b < (kHtml ? 0xA1 : 0x40)) break;
-            // The pairs with a device-code substitution take the walk.
-            if (a == 0xA9 ? (b == 0x84 || b == 0x64)
-                          : (a == 0xC3 && b == 0x8E) || (a == 0xDE && b == 0x92) || (a == 0xDF && b == 0x4D))
-              break;
-          }
-          if (ind > 0) startOfText();
-          if ((k & 1) == 0) {
-            row[k] = a;
-            row[k + 1] = b;
-            k += 2;
-          } else if (k == width - 1) {
-            emit();
-            row[0] = a;
-            row[1] = b;
-            k = 2;
-          } else {
-            row[k + 1] = a;
-            row[k + 2] = b;
-            k += 3;
-          }
-          if (k == width) {
-            emit();
-            k = 0;
-          }
-          q += 2;
-          blank = 0;
-          space = 0;
-        } else if (a == kBlank) {
-          blankByte();
-          ++q;
-        } else if (a == kCr) {
-          if (e - q < 2 || q[1] != kLf) break;
-          space = 0;
-          if (blank == 1) {
-            // The line that ended held nothing but blanks.
-            blank = 2;
-            col = k;
-            paragraphBreak();
-            k = col;
-            ind = 0;
-          } else {
-            blank = 1;
-            ind = 1;
-          }
-          q += 2;
-        } else {
-          break;
-        }
-      }
-      col = k;
-      blankLine = blank;
-      prevSpace = space;
-      indent = ind;
-      p = q;
+  // Text begins on this line: a waiting CR is no line end any more, and the
+  // blanks counted at the line's start may open a paragraph.
+  auto startText = [&](WalkState& s) {
+    s.blankLine = 0;
+    s.crSeen = 0;
+    s.prevSpace = 0;
+    if (s.indent > 0) indentRule(s);
+  };
+  auto placeBlank = [&, width](WalkState& s) {
+    s.crSeen = 0;
+    if (s.indent > 0) ++s.indent;  // counts the leading blanks of a line, plus one
+    // Runs of blanks shrink to one; none opens a row or a line without text.
+    if (s.prevSpace == 0 && s.col != 0 && s.blankLine == 0) {
+      row[s.col] = kBlank;
+      if (++s.col == width) emit(s);
     }
+    s.prevSpace = 1;
+  };
+  auto placeSingle = [&, width](WalkState& s, int c) {
+    row[s.col] = static_cast<std::uint8_t>(c);
+    if (++s.col == width) {
+      // Only a letter after a full row carries the word over. The byte is
+      // looked at and left in the input: it is read again as any other.
+      const int next = get(s);
+      if (next >= 0) --s.p;
+      if (next < 0x41 || next > 0x7A)
+        emit(s);
+      else
+        wrapWord(s);
+    }
+  };
 
-    // Get the current byte.
-    if (pending != kNoPending) {
-      // The byte read ahead at a full row. It stands where a lead byte is
-      // read, so it gets that substitution too; without it one of the five
-      // device characters right after a full row of Latin text was dropped.
-      c = pending;
-      pending = kNoPending;
-      if (c < 0) break;
-      if (c == 0x98 || c == 0x85) c = 0xA9;
-    } else if (lead == 1) {
-      const int b = get();
-      if (b < 0) break;
-      const int previous = c;
-      c = b;
-      if (previous == 0xA9) {
-        if (b == 0x84)
-          c = 0xFC;
-        else if (b == 0x64)
-          c = 0xFD;
-      } else if ((previous == 0xC3 && b == 0x8E) || (previous == 0xDF && b == 0x4D) ||
-                 (previous == 0xDE && b == 0x92)) {
-        c = previous == 0xC3 ? 0xFE : previous == 0xDF ? 0xFA : 0xFB;
-        if (col > 0) row[col - 1] = 0xA9;
-      }
+  // A lead byte, on an even column, and then its trail byte.
+  auto placeCharacter = [&, width](WalkState& s, int c) {
+    if ((s.col & 1) == 0) {
+      row[s.col++] = static_cast<std::uint8_t>(c);
+    } else if (s.col == width - 1) {
+      emit(s);
+      row[0] = static_cast<std::uint8_t>(c);
+      s.col = 1;
     } else {
-      const int b = get();
-      if (b < 0) break;
-      c = (b == 0x98 || b == 0x85) ? 0xA9 : b;
+      row[s.col + 1] = static_cast<std::uint8_t>(c);
+      s.col += 2;
     }
+    const int b = get(s);
+    if (b < 0) return PairEnd::kInputEnd;
+    int t = b;
+    // Tests of equality only: a comparison tree over the lead byte would
+    // branch at random on ordinary text.
+    if (c == 0xA9) {
+      if (b == 0x84)
+        t = 0xFC;
+      else if (b == 0x64)
+        t = 0xFD;
+    } else if ((c == 0xC3 && b == 0x8E) || (c == 0xDF && b == 0x4D) || (c == 0xDE && b == 0x92)) {
+      t = c == 0xC3 ? 0xFE : c == 0xDF ? 0xFA : 0xFB;
+      row[s.col - 1] = 0xA9;
+    }
+    if (t < 0x40) {
+      // Not a trail byte: the waiting lead byte goes, and the byte counts
+      // as a blank after text (so a CR here is no line end).
+      row[s.col - 1] = kBlank;
+      row[s.col] = kBlank;
+      if (++s.col == width) emit(s);
+      s.prevSpace = 1;
+      return PairEnd::kBroken;
+    }
+    if (kHtml && t < 0xA1) {
+      // In a web page any byte below 0xA1 ends the waiting character and
+      // stands for itself.
+      if (t <= 0x7E) placeSingle(s, t);
+      return PairEnd::kBroken;
+    }
+    row[s.col] = static_cast<std::uint8_t>(t);  // the lead byte left s.col odd
+    if (++s.col == width) emit(s);
+    return PairEnd::kWhole;
+  };
 
-    // Bytes the reader cannot show.
-    if (c < 0x40) {
-      if (lead == 1) {
-        lead = 0;
-        if (col > 0) row[col - 1] = kBlank;
+  WalkState s;
+
+  // One pass per byte, except that a double-byte character (lead byte and
+  // trail byte) and a full-width punctuation mark are taken whole: nothing
+  // can come between the two halves, so no lead state outlives a pass.
+  for (;;) {
+    int c = get(s);
+    if (c < 0) break;
+    if (c >= 0x80 && c <= 0x9F) [[unlikely]] {
+      if (c == 0x98 || c == 0x85) {
+        c = 0xA9;  // the lead byte of two of the five device characters
+      } else {
+        // A GBK extension character the reader cannot show: one blank.
+        (void)get(s);  // its second byte; at the end of the input there is none
         c = kBlank;
       }
-    } else if (lead == 0 && c >= 0x80 && c <= 0x9F) {
-      get();  // the second byte of a GBK extension character goes with it
-      c = kBlank;
     }
 
     if constexpr (kHtml) {
       if (c == '<') {
-        if (readTag() && tagIs("style")) {
+        if (readTag(s) && tagIs("style")) {
           // Skip the style sheet up to its end tag.
           for (;;) {
             int b;
-            do b = get();
+            do b = get(s);
             while (b >= 0 && b != '<');
-            if (b < 0 || !readTag() || tagIs("/style")) break;
+            if (b < 0 || !readTag(s) || tagIs("/style")) break;
           }
         }
-        paragraphBreak();
+        paragraphBreak(s);
         continue;
       }
-      if (entity > 0 || c == '&') {
-        // A character entity stands for one blank column.
-        if (c == ';' && entity > 0) {
-          ++col;
-          if (col > width - 1) emit();
-          entity = 0;
-        } else if (entity > 200) {
-          entity = 0;  // no ";" came: given up
+      if (s.entity > 0 || c == '&') {
+        // A character s.entity stands for one blank column.
+        if (c == ';' && s.entity > 0) {
+          ++s.col;
+          if (s.col > width - 1) emit(s);
+          s.entity = 0;
+        } else if (s.entity > 200) {
+          s.entity = 0;  // no ";" came: given up
         } else {
-          ++entity;
+          ++s.entity;
         }
         continue;
       }
-      if (c < 0xA1) lead = 0;  // a byte below 0xA1 ends a waiting character
     }
 
-    // Full-width punctuation arrives whole; a full-width blank is a blank.
-    if (c == 0xA1 && lead == 0 && ((col & 1) == 0 || row[col - 1] < 0xA1)) {
-      const int t = get();
-      if (t < 0) break;  // a lone half character at the very end is dropped
-      if (t == 0xA1 || t == 0x40) {
-        c = kBlank;
-      } else {
-        if (indent > 0) indentRule();
-        placePair(0xA1, static_cast<std::uint8_t>(t));
-        c = 0;
+    if (c > kBlank && c < 0x7F) {
+      startText(s);
+      for (;;) {
+        placeSingle(s, c);
+        // The rest of a word needs none of the checks above.
+        if (s.p == s.end || *s.p <= kBlank || *s.p >= 0x7F || (kHtml && (*s.p == '<' || *s.p == '&'))) break;
+        c = *s.p++;
       }
+      continue;
+    }
+
+    if (c > 0xA0) {
+      // Full-width punctuation arrives whole; a full-width blank is a blank.
+      // After a lead byte left waiting in the row by a web page, 0xA1 is a
+      // lead byte of its own.
+      if (c == 0xA1 && ((s.col & 1) == 0 || row[s.col - 1] < 0xA1)) {
+        const int t = get(s);
+        if (t < 0) break;  // a lone half character at the very end is dropped
+        if (t == 0xA1 || t == 0x40) {
+          placeBlank(s);
+        } else {
+          startText(s);
+          placePair(s, 0xA1, static_cast<std::uint8_t>(t));
+        }
+        continue;
+      }
+
+      startText(s);
+      PairEnd end;
+      for (;;) {
+        end = placeCharacter(s, c);
+        // The lead bytes of a run of characters need none of the checks above.
+        if (end != PairEnd::kWhole || s.p == s.end || *s.p <= 0xA1) break;
+        c = *s.p++;
+      }
+      if (end == PairEnd::kInputEnd) break;
+      continue;
     }
 
     if (c > kBlank) {
-      blankLine = 0;
-    } else if (c == kBlank) {
-      if (crSeen == 1) crSeen = 0;
-      if (indent > 0) ++indent;
-      if (prevSpace == 0 && col != 0 && blankLine == 0) {
-        row[col] = kBlank;
-        if (++col == width) emit();
-      }
-      prevSpace = 1;
+      startText(s);  // 0x7F to 0xA0 place nothing
       continue;
-    } else if (c != kCr && c != kLf) {
-      blankLine = 0;
     }
 
-    // Line ends: only CR LF counts.
-    if (crSeen == 1) {
+    if (c == kBlank) {
+      placeBlank(s);
+      continue;
+    }
+
+    // Control bytes. Line ends: only CR LF counts.
+    if (c != kCr && c != kLf) s.blankLine = 0;
+    if (s.crSeen == 1) {
       if (c == kLf) {
-        indent = 1;
-        if (blankLine == 1) {
-          blankLine = 2;
-          paragraphBreak();
-          indent = 0;
+        s.indent = 1;
+        if (s.blankLine == 1) {
+          // The line that ended held nothing but blanks.
+          s.blankLine = 2;
+          paragraphBreak(s);
+          s.indent = 0;
         } else {
-          blankLine = 1;
+          s.blankLine = 1;
         }
       }
-      crSeen = 0;
+      s.crSeen = 0;
     } else if (c == kCr) {
-      crSeen = 1;
-      indent = 0;
+      s.crSeen = 1;
+      s.indent = 0;
     }
-
-    prevSpace = 0;
-    if (indent > 0 && c != kLf) indentRule();
-
-    if (c > 0xA0 || (lead == 1 && c >= 0x40)) {
-      const auto b = static_cast<std::uint8_t>(c);
-      if (lead == 0) {
-        lead = 1;
-        if ((col & 1) == 0) {
-          row[col++] = b;
-        } else if (col == width - 1) {
-          emit();
-          row[0] = b;
-          col = 1;
-        } else {
-          row[col + 1] = b;
-          col += 2;
-        }
-      } else {
-        lead = 0;
-        if ((col & 1) == 1) {
-          row[col] = b;
-          if (++col == width) emit();
-        }
-      }
-    } else if (c >= 0x21 && c <= 0x7E) {
-      row[col] = static_cast<std::uint8_t>(c);
-      if (++col == width) {
-        pending = get();
-        if (pending < 0x41 || pending > 0x7A)
-          emit();
-        else
-          wrapWord();
-      }
-    }
+    s.prevSpace = 0;
+    if (s.indent > 0 && c != kLf) indentRule(s);
   }
 
-  if (col > 0) emit();
+  if (s.col > 0) emit(s);
   if (o != out.get()) sink.Write(out.get(), static_cast<std::size_t>(o - out.get()));
 }
 
