@@ -232,13 +232,13 @@ void FilePane::ShowSendList(const send::SendEntryItem* keep) {
   if (selected >= 0) sendBox_->setCurrentRow(selected);
 }
 
-int SendFromWindow(CMyFileDialog& dialog) {
+LinkResult SendFromWindow(CMyFileDialog& dialog) {
   FilePane* pane = dialog.files();
-  if (pane == nullptr) return 1;
+  if (pane == nullptr) return LinkResult::kFailed;
   convert::Context ctx{dialog.env(), dialog.ui(), dialog.settings().rowWidth};
   send::SendJob job(dialog.link(), ctx);
   job.sendFormat = dialog.sendFormat;
-  const int result = job.Run(pane->sendList());
+  const LinkResult result = job.Run(pane->sendList());
   dialog.sendFormat = job.sendFormat;
   return result;
 }

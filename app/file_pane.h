@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <string>
 
+#include "link/link.h"
 #include "send/send_list.h"
 
 class QComboBox;
@@ -104,6 +105,6 @@ class FilePane final : public QWidget {
 // "传送电子书文件": the send job over the send list, with the send-format
 // dialog and the send progress window. The job's result (0 sent, 1 not all
 // sent, 2 stopped or cancelled).
-int SendFromWindow(CMyFileDialog& dialog);
+[[nodiscard]] LinkResult SendFromWindow(CMyFileDialog& dialog);
 
 }  // namespace quirel::app

@@ -209,7 +209,7 @@ void CMyFileDialog::OnSend() {
   if (sendCommand)
     sendCommand(*this);
   else
-    SendFromWindow(*this);
+    (void)SendFromWindow(*this);  // every outcome has been shown to the user
 }
 
 void CMyFileDialog::OnCreateDirectory() {
@@ -217,7 +217,7 @@ void CMyFileDialog::OnCreateDirectory() {
   Busy busy(*this);
   CreateDirectoryDialog dialog(this);
   if (ui_.RunDialog(dialog) != QDialog::Accepted) return;
-  CreateDirectoryCommand(link_, dialog.Name().toStdString());
+  (void)CreateDirectoryCommand(link_, dialog.Name().toStdString());  // its outcome has been shown
 }
 
 void CMyFileDialog::OnReceive() {
@@ -225,13 +225,13 @@ void CMyFileDialog::OnReceive() {
   Busy busy(*this);
   const std::optional<ReceiveOptions> options = ui_.AskReceiveOptions();
   if (!options) return;
-  ReceiveFiles(link_, options->mode, options->target);
+  (void)ReceiveFiles(link_, options->mode, options->target);  // every outcome has been shown
 }
 
 void CMyFileDialog::OnClear() {
   ClearFolderPick();
   Busy busy(*this);
-  ClearDevice(link_, env_);
+  (void)ClearDevice(link_, env_);  // every outcome has been shown
 }
 
 void CMyFileDialog::OnExit() {

@@ -32,7 +32,7 @@ void BM_SendByte(benchmark::State& state) {
   std::uint8_t b = 0;
   std::uint64_t bytes = 0;
   for (auto _ : state) {
-    if (rig.link.SendByte(b++) != 0) state.SkipWithError("SendByte failed");
+    if (rig.link.SendByte(b++) != LinkResult::kDone) state.SkipWithError("SendByte failed");
     if (++bytes % 4096 == 0) rig.reader.ClearReceived();  // keep the log small
   }
   Report(state, bytes, rig.reader.accesses);
@@ -50,7 +50,7 @@ void BM_ReceiveByte(benchmark::State& state) {
       rig.reader.Give(chunk);
       state.ResumeTiming();
     }
-    if (rig.link.ReceiveByte() != 0) state.SkipWithError("ReceiveByte failed");
+    if (rig.link.ReceiveByte() != LinkResult::kDone) state.SkipWithError("ReceiveByte failed");
     ++bytes;
   }
   Report(state, bytes, rig.reader.accesses);

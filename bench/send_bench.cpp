@@ -121,7 +121,7 @@ void BM_SendConverted1MB(benchmark::State& state) {
     const std::uint64_t before = rig.reader->Received().size();
     state.ResumeTiming();
     const auto t3 = Clock::now();
-    if (rig.job->SendEntry(0, rig.file) != 0) state.SkipWithError("send failed");
+    if (rig.job->SendEntry(0, rig.file) != LinkResult::kDone) state.SkipWithError("send failed");
     const auto t4 = Clock::now();
     state.PauseTiming();
     sent += rig.reader->Received().size() - before;
@@ -160,7 +160,7 @@ void BM_SendAsIs1MB(benchmark::State& state) {
   std::uint64_t sent = 0;
   for (auto _ : state) {
     const std::uint64_t before = rig.reader->Received().size();
-    if (rig.job->SendAsIs(0, rig.file) != 0) state.SkipWithError("send failed");
+    if (rig.job->SendAsIs(0, rig.file) != LinkResult::kDone) state.SkipWithError("send failed");
     sent += rig.reader->Received().size() - before;
     rig.reader->ClearReceived();
   }

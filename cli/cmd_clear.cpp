@@ -32,7 +32,7 @@ int RunClear(Context& context) {
                                      "reader, then download its fonts and start-up picture again?";
   if (context.ui().ShowMessage(question, msg::kCaption, Icon::Question, Buttons::YesNo) != Answer::Yes)
     return kExitInterrupted;
-  return ClearDevice(context.link(), context.env(), mode);
+  return ExitStatus(ClearDevice(context.link(), context.env(), mode));
 }
 
 }  // namespace

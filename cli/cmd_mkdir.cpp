@@ -7,7 +7,7 @@ namespace {
 
 int RunMkdir(Context& context) {
   if (context.args.size() != 1) return context.Usage("needs exactly one directory name");
-  return CreateDirectoryCommand(context.link(), context.args[0]) == kDone ? kExitDone : kExitFailed;
+  return CreateDirectoryCommand(context.link(), context.args[0]) == LinkResult::kDone ? kExitDone : kExitFailed;
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace {
 int RunProbe(Context& context) {
   if (!context.args.empty()) return context.Usage("takes no arguments");
   Link& link = context.link();  // runs the port detection
-  if (link.OpenLink() != kDone) return kExitFailed;
+  if (link.OpenLink() != LinkResult::kDone) return kExitFailed;
   char base[8];
   std::snprintf(base, sizeof base, "0x%X", static_cast<unsigned>(link.ports.data));
   std::cout << "the reader answered on the port at " << base << " (" << context.portSpec() << ")\n";

@@ -37,7 +37,7 @@ int RunReceive(Context& context) {
   if (!CheckReceiveTarget(target)) return context.Usage("the target folder must be an absolute path");
   if (replace)
     if (auto* terminal = dynamic_cast<TerminalUi*>(&context.ui())) terminal->SetReplaceChoice(*replace);
-  return ReceiveFiles(context.link(), mode, target);
+  return ExitStatus(ReceiveFiles(context.link(), mode, target));
 }
 
 }  // namespace

@@ -66,9 +66,9 @@ int RunSend(Context& context) {
   send::SendJob job(context.link(), conversion);
   job.sendFormat = format;
   switch (job.Run(list)) {
-    case kDone:
+    case LinkResult::kDone:
       return kExitDone;
-    case kInterrupted:
+    case LinkResult::kInterrupted:
       return kExitInterrupted;
     default:
       return kExitFailed;

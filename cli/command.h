@@ -22,6 +22,19 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitInterrupted = 2;  // interrupted or cancelled
 inline constexpr int kExitUsage = 64;
 
+// A link operation's outcome as the exit status.
+inline int ExitStatus(LinkResult result) {
+  switch (result) {
+    case LinkResult::kDone:
+      return kExitDone;
+    case LinkResult::kInterrupted:
+      return kExitInterrupted;
+    case LinkResult::kFailed:
+      break;
+  }
+  return kExitFailed;
+}
+
 class Context {
  public:
   virtual ~Context() = default;

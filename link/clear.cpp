@@ -11,9 +11,9 @@
 
 namespace quirel {
 
-int ClearDevice(Link& link, const Environment& env) {
+LinkResult ClearDevice(Link& link, const Environment& env) {
   const std::optional<int> mode = link.ui().AskClearMode();
-  if (!mode) return kInterrupted;
+  if (!mode) return LinkResult::kInterrupted;
   return ClearDevice(link, env, *mode);
 }
 
@@ -36,7 +36,7 @@ std::optional<MissingSystemFile> FindMissingSystemFile(const Environment& env, s
   return std::nullopt;
 }
 
-int ClearDevice(Link& link, const Environment& env, int mode) {
+LinkResult ClearDevice(Link& link, const Environment& env, int mode) {
   UserInterface& ui = link.ui();
 
   // All three files are checked before anything goes out, for both modes:
@@ -44,7 +44,7 @@ int ClearDevice(Link& link, const Environment& env, int mode) {
   std::uint64_t total = 0;
   if (const auto missing = FindMissingSystemFile(env, &total)) {
     ui.ShowMessage(missing->message, msg::kCaption, Icon::Error);
-    return kFailed;
+    return LinkResult::kFailed;
   }
   const std::uint64_t blocks = total / kSystemBlockSize + (total % kSystemBlockSize != 0 ? 1 : 0);
 
@@ -56,16 +56,18 @@ int ClearDevice(Link& link, const Environment& env, int mode) {
   window.SetPos(Bar::Overall, 0);
   ui.EnableWindow(Window::Main, false);
 
-  int result = kDone;
+  LinkResult result = LinkResult::kDone;
   if (mode == 0) {
     result = SendClearCommand(link, 0);
-    if (result == kDone) ui.ShowMessage(msg::kQuickClearDone, msg::kCaption, Icon::Information);
+    if (result == LinkResult::kDone) ui.ShowMessage(msg::kQuickClearDone, msg::kCaption, Icon::Information);
   } else {
     result = SendClearCommand(link, 1);
-    if (result == kDone) result = DownloadFontFile(link, env, kFontFileJ, std::string(msg::kFont1Label), 0xFC);
-    if (result == kDone) result = DownloadFontFile(link, env, kFontFileF, std::string(msg::kFont2Label), 0xFB);
-    if (result == kDone) result = SendDownloadEnd(link);
-    if (result == kDone) {
+    if (result == LinkResult::kDone)
+      result = DownloadFontFile(link, env, kFontFileJ, std::string(msg::kFont1Label), 0xFC);
+    if (result == LinkResult::kDone)
+      result = DownloadFontFile(link, env, kFontFileF, std::string(msg::kFont2Label), 0xFB);
+    if (result == LinkResult::kDone) result = SendDownloadEnd(link);
+    if (result == LinkResult::kDone) {
       // The fonts are in: the clear itself is complete whatever becomes of
       // the bitmap, whose own failure has been reported.
       result = DownloadBitmapFile(link, env);

@@ -13,7 +13,7 @@ namespace quirel {
 
 // The clear button: asks the mode (ui.AskClearMode), then clears.
 // 0 done, 1 failed (reported), 2 cancelled or interrupted.
-int ClearDevice(Link& link, const Environment& env);
+[[nodiscard]] LinkResult ClearDevice(Link& link, const Environment& env);
 
 struct MissingSystemFile {
   const char* name;          // e.g. "chnstd1j40.bin"
@@ -26,6 +26,6 @@ struct MissingSystemFile {
 std::optional<MissingSystemFile> FindMissingSystemFile(const Environment& env, std::uint64_t* total = nullptr);
 
 // The same with the mode already chosen: 0 quick, any other value full.
-int ClearDevice(Link& link, const Environment& env, int mode);
+[[nodiscard]] LinkResult ClearDevice(Link& link, const Environment& env, int mode);
 
 }  // namespace quirel

@@ -67,21 +67,21 @@ std::uint8_t BlockSum(const Block& block) {
 
 // Sends the 8192 bytes with a pump and an interrupt check after each; the
 // file bar steps at every hundredth byte. 0, 1 (reported) or 2.
-int SendBlockBytes(Link& link, const Block& block, ProgressWindow& window) {
+LinkResult SendBlockBytes(Link& link, const Block& block, ProgressWindow& window) {
   for (std::size_t i = 0; i < block.size(); ++i) {
-    if (link.SendByte(block[i]) != kDone) {
+    if (link.SendByte(block[i]) != LinkResult::kDone) {
       ReportLinkError(link);
-      return kFailed;
+      return LinkResult::kFailed;
     }
     link.ui().PumpMessage();
     if (window.InterruptRequested()) {
       window.Hide();
       window.ClearInterrupt();
-      return kInterrupted;
+      return LinkResult::kInterrupted;
     }
     if (i % 100 == 0) window.StepIt(Bar::File);
   }
-  return kDone;
+  return LinkResult::kDone;
 }
 
 }  // namespace
@@ -106,91 +106,91 @@ void MakeRecordSafe(NameRecord& record) {
   ApplyDeviceCodes(record.data(), 15);
 }
 
-int SendDirectoryPath(Link& link, std::vector<NameRecord>& records) {
-  if (records.empty()) return kDone;  // no level to announce
+LinkResult SendDirectoryPath(Link& link, std::vector<NameRecord>& records) {
+  if (records.empty()) return LinkResult::kDone;  // no level to announce
   for (NameRecord& record : records) MakeRecordSafe(record);
-  if (link.OpenLink() != kDone) return kFailed;
-  bool ok = link.SendBurst(0xC4) == kDone;
-  ok = ok && link.SendByte(static_cast<std::uint8_t>(records.size() - 1)) == kDone;
+  if (link.OpenLink() != LinkResult::kDone) return LinkResult::kFailed;
+  bool ok = link.SendBurst(0xC4) == LinkResult::kDone;
+  ok = ok && link.SendByte(static_cast<std::uint8_t>(records.size() - 1)) == LinkResult::kDone;
   std::uint8_t sum = 0;
   for (const NameRecord& record : records) {
     for (std::uint8_t b : record) {
       if (!ok) break;
-      ok = link.SendByte(b) == kDone;
+      ok = link.SendByte(b) == LinkResult::kDone;
       sum = static_cast<std::uint8_t>(sum + b);
     }
   }
-  ok = ok && link.SendByte(sum) == kDone;
+  ok = ok && link.SendByte(sum) == LinkResult::kDone;
   if (!ok) {
     ReportDirectoryError(link);
-    return kFailed;
+    return LinkResult::kFailed;
   }
-  return kDone;
+  return LinkResult::kDone;
 }
 
-int CreateDeviceDirectory(Link& link, NameRecord& record) {
+LinkResult CreateDeviceDirectory(Link& link, NameRecord& record) {
   std::vector<NameRecord> path{record};
-  const int sent = SendDirectoryPath(link, path);
+  const LinkResult sent = SendDirectoryPath(link, path);
   record = path.front();
-  if (sent != kDone) return kFailed;
-  if (link.OpenLink() != kDone) {
+  if (sent != LinkResult::kDone) return LinkResult::kFailed;
+  if (link.OpenLink() != LinkResult::kDone) {
     link.ui().Diagnostic(msg::kDiagTransport14);
-    return kFailed;
+    return LinkResult::kFailed;
   }
-  if (link.SendBurst(0x4E) != kDone) {
+  if (link.SendBurst(0x4E) != LinkResult::kDone) {
     link.ui().Diagnostic(msg::kDiagTransport15);
-    return kFailed;
+    return LinkResult::kFailed;
   }
   link.ui().ShowMessage(msg::kDirectoryCreated, msg::kCaption, Icon::Information);
-  return kDone;
+  return LinkResult::kDone;
 }
 
-int CreateDirectoryCommand(Link& link, const std::string& utf8Name) {
+LinkResult CreateDirectoryCommand(Link& link, const std::string& utf8Name) {
   NameRecord record{};
   if (utf8Name.empty()) {
     link.ui().ShowMessage(msg::kEnterDirectoryName, msg::kCaption, Icon::Information);
-    return kFailed;
+    return LinkResult::kFailed;
   }
   std::string gbk;
   if (!Utf8ToGbk(utf8Name, gbk)) {
     link.ui().ShowMessage(msg::kDirectoryNameNotGbk, msg::kCaption, Icon::Error);
-    return kFailed;
+    return LinkResult::kFailed;
   }
   record = MakeNameRecord(gbk);
   return CreateDeviceDirectory(link, record);
 }
 
-int SendClearCommand(Link& link, int mode) {
+LinkResult SendClearCommand(Link& link, int mode) {
   link.ResetPortLines();
-  if (link.OpenLink() != kDone) {
+  if (link.OpenLink() != LinkResult::kDone) {
     link.ui().EnableWindow(Window::Main, true);
-    return kFailed;
+    return LinkResult::kFailed;
   }
-  if (link.SendBurst(mode == 0 ? 0x35 : 0x8D) != kDone) {
+  if (link.SendBurst(mode == 0 ? 0x35 : 0x8D) != LinkResult::kDone) {
     ReportLinkError(link);
-    return kFailed;
+    return LinkResult::kFailed;
   }
   link.clock().Sleep(10);
-  return kDone;
+  return LinkResult::kDone;
 }
 
-int SendDownloadEnd(Link& link) {
-  if (link.SendByte(0x5A) != kDone || link.SendByte(0xA5) != kDone) {
+LinkResult SendDownloadEnd(Link& link) {
+  if (link.SendByte(0x5A) != LinkResult::kDone || link.SendByte(0xA5) != LinkResult::kDone) {
     ReportLinkError(link);
-    return kFailed;
+    return LinkResult::kFailed;
   }
   (void)link.SendByte(0xF8);  // the reader's answer to the last byte is not awaited
-  return kDone;
+  return LinkResult::kDone;
 }
 
-int DownloadFontFile(Link& link, const Environment& env, const std::string& file, const std::string& label,
-                     std::uint8_t code) {
+LinkResult DownloadFontFile(Link& link, const Environment& env, const std::string& file, const std::string& label,
+                            std::uint8_t code) {
   UserInterface& ui = link.ui();
   std::ifstream in;
   std::uint64_t length = 0;
   if (!OpenSystemFile(env, file, in, length)) {
     ui.ShowMessage(file == kFontFileF ? msg::kFont2OpenFailed : msg::kFont1OpenFailed, msg::kCaption, Icon::Error);
-    return kFailed;
+    return LinkResult::kFailed;
   }
   const std::uint64_t blocks = BlockCount(length);
   ProgressWindow& window = ClearWindow(ui);
@@ -207,25 +207,25 @@ int DownloadFontFile(Link& link, const Environment& env, const std::string& file
     window.StepIt(Bar::Overall);
     ReadBlock(in, block);
     const std::uint8_t sum = BlockSum(block);
-    if (link.SendByte(0x5A) != kDone || link.SendByte(0xA5) != kDone) {
+    if (link.SendByte(0x5A) != LinkResult::kDone || link.SendByte(0xA5) != LinkResult::kDone) {
       ReportLinkError(link);
-      return kFailed;
+      return LinkResult::kFailed;
     }
     (void)link.SendByte(code);  // a dead link shows at the next byte
-    if (const int result = SendBlockBytes(link, block, window); result != kDone) return result;
+    if (const LinkResult result = SendBlockBytes(link, block, window); result != LinkResult::kDone) return result;
     (void)link.SendByte(sum);
   }
   window.SetPos(Bar::File, FileBarHigh(blocks) - 1);
-  return kDone;
+  return LinkResult::kDone;
 }
 
-int DownloadBitmapFile(Link& link, const Environment& env) {
+LinkResult DownloadBitmapFile(Link& link, const Environment& env) {
   UserInterface& ui = link.ui();
   std::ifstream in;
   std::uint64_t length = 0;
   if (!OpenSystemFile(env, kBitmapFile, in, length)) {
     ui.ShowMessage(msg::kBitmapOpenFailed, msg::kCaption, Icon::Error);
-    return kFailed;
+    return LinkResult::kFailed;
   }
   const std::uint64_t blocks = BlockCount(length);
   ProgressWindow& window = ClearWindow(ui);
@@ -238,20 +238,20 @@ int DownloadBitmapFile(Link& link, const Environment& env) {
   Block block{};
   ReadBlock(in, block);
   const std::uint8_t sum = BlockSum(block);
-  if (link.OpenLink() != kDone) {
+  if (link.OpenLink() != LinkResult::kDone) {
     ui.EnableWindow(Window::Main, true);
     ReportLinkError(link);
-    return kFailed;
+    return LinkResult::kFailed;
   }
-  if (link.SendBurst(0xF7) != kDone) {
+  if (link.SendBurst(0xF7) != LinkResult::kDone) {
     ReportLinkError(link);
-    return kFailed;
+    return LinkResult::kFailed;
   }
-  if (const int result = SendBlockBytes(link, block, window); result != kDone) return result;
+  if (const LinkResult result = SendBlockBytes(link, block, window); result != LinkResult::kDone) return result;
   (void)link.SendByte(sum);
   window.SetPos(Bar::File, FileBarHigh(blocks) - 1);
   window.Hide();
-  return kDone;
+  return LinkResult::kDone;
 }
 
 void ReportLinkError(Link& link) {

@@ -27,17 +27,17 @@ void MakeRecordSafe(NameRecord& record);
 // Sends n + 1 records (n = records.size() - 1) after a link opening and the
 // 0xC4 burst, with their checksum. Records are made safe in place. 0 or 1;
 // no records: nothing is sent, 0.
-int SendDirectoryPath(Link& link, std::vector<NameRecord>& records);
+[[nodiscard]] LinkResult SendDirectoryPath(Link& link, std::vector<NameRecord>& records);
 
 // Creates one directory on the reader from the main dialog's record: the
 // path, then a new link opening and the end-of-operation burst. Returns 0
 // when " 创建目录完成!" was shown, else 1.
-int CreateDeviceDirectory(Link& link, NameRecord& record);
+[[nodiscard]] LinkResult CreateDeviceDirectory(Link& link, NameRecord& record);
 
 // The create-directory button: the UTF-8 name from the dialog goes to GBK,
 // an empty name (or one without a GBK form) is refused with a message;
 // otherwise CreateDeviceDirectory. 0 done, 1 refused or failed.
-int CreateDirectoryCommand(Link& link, const std::string& utf8Name);
+[[nodiscard]] LinkResult CreateDirectoryCommand(Link& link, const std::string& utf8Name);
 
 // The reader's system files in the system directory, and their block size.
 inline constexpr const char* kFontFileJ = "chnstd1j40.bin";
@@ -47,13 +47,13 @@ inline constexpr std::size_t kSystemBlockSize = 8192;
 
 // The clear burst (0x35 quick for mode 0, 0x8D full otherwise) after a link
 // opening, then a 10 ms pause. 0 or 1.
-int SendClearCommand(Link& link, int mode);
-int SendDownloadEnd(Link& link);
+[[nodiscard]] LinkResult SendClearCommand(Link& link, int mode);
+[[nodiscard]] LinkResult SendDownloadEnd(Link& link);
 // Both downloads drive the clearing progress window (ProgressKind::Clear)
 // when one exists. 0, 1 or 2 (interrupted from that window).
-int DownloadFontFile(Link& link, const Environment& env, const std::string& file, const std::string& label,
-                     std::uint8_t code);
-int DownloadBitmapFile(Link& link, const Environment& env);
+[[nodiscard]] LinkResult DownloadFontFile(Link& link, const Environment& env, const std::string& file,
+                                          const std::string& label, std::uint8_t code);
+[[nodiscard]] LinkResult DownloadBitmapFile(Link& link, const Environment& env);
 void ReportLinkError(Link& link);
 void ReportDirectoryError(Link& link);
 

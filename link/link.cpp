@@ -60,7 +60,7 @@ bool WaitHandshakeAt(Port& port, Clock& clock, const PortAddresses& ports, bool 
   }
 }
 
-int Link::SendByteChecked(std::uint8_t b, bool presenceCheck) {
+LinkResult Link::SendByteChecked(std::uint8_t b, bool presenceCheck) {
   int* lost = presenceCheck ? &linkLost : nullptr;
   const std::uint8_t c = static_cast<std::uint8_t>(~b);
   Write(ports.data, 0);
@@ -77,32 +77,32 @@ int Link::SendByteChecked(std::uint8_t b, bool presenceCheck) {
   }
   if (!ok) {
     Write(ports.data, 0);
-    return kFailed;
+    return LinkResult::kFailed;
   }
-  return kDone;
+  return LinkResult::kDone;
 }
 
-int Link::SendByte(std::uint8_t b) { return SendByteChecked(b, false); }
+LinkResult Link::SendByte(std::uint8_t b) { return SendByteChecked(b, false); }
 
-int Link::SendProbeByte(std::uint8_t b) { return SendByteChecked(b, true); }
+LinkResult Link::SendProbeByte(std::uint8_t b) { return SendByteChecked(b, true); }
 
-int Link::SendBurst(std::uint8_t b) {
+LinkResult Link::SendBurst(std::uint8_t b) {
   for (int i = 0; i < 10; ++i)
-    if (SendByte(b) != kDone) return kFailed;
-  return kDone;
+    if (SendByte(b) != LinkResult::kDone) return LinkResult::kFailed;
+  return LinkResult::kDone;
 }
 
-int Link::OpenLink() {
+LinkResult Link::OpenLink() {
   Write(ports.data, 0);
   for (std::uint8_t b = 0; b <= 20; ++b) {
-    if (SendProbeByte(b) != kDone) {
+    if (SendProbeByte(b) != LinkResult::kDone) {
       ui_.ShowMessage(msg::kLinkError, msg::kCaption, Icon::Error);
       linkLost = 1;
       Write(ports.data, 0);
-      return kFailed;
+      return LinkResult::kFailed;
     }
   }
-  return kDone;
+  return LinkResult::kDone;
 }
 
 void Link::ResetPortLines() {
@@ -132,23 +132,23 @@ int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowCon
   return 0;
 }
 
-int Link::ReceiveByte() {
+LinkResult Link::ReceiveByte() {
   ui_.PumpMessage();
   if (ProgressWindow* window = ui_.Progress(ProgressKind::Receive); window != nullptr && window->InterruptRequested()) {
     window->Hide();
     window->ClearInterrupt();
     ui_.EnableWindow(Window::Main, true);
-    return kInterrupted;
+    return LinkResult::kInterrupted;
   }
   const int failed = ShiftInByte(port_, clock_, ports, 3, receivedByte);
-  if (failed == 0) return kDone;
+  if (failed == 0) return LinkResult::kDone;
   ui_.ShowMessage(msg::kReceiveDataError, msg::kCaption, Icon::Error);
   if (failed != 3) {
     // The first wait and the waits for 0 also take the receive window down.
     if (ProgressWindow* window = ui_.Progress(ProgressKind::Receive)) window->Hide();
     ui_.EnableWindow(Window::Main, true);
   }
-  return kFailed;
+  return LinkResult::kFailed;
 }
 
 }  // namespace quirel

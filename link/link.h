@@ -12,7 +12,9 @@
 
 namespace quirel {
 
-enum LinkResult : int { kDone = 0, kFailed = 1, kInterrupted = 2 };
+// The outcome of a link operation (and of the commands built on it); the
+// numbers are the ones every caller has always been given.
+enum class LinkResult : int { kDone = 0, kFailed = 1, kInterrupted = 2 };
 
 enum class Confirm { Consecutive, Cumulative };
 
@@ -59,19 +61,19 @@ class Link {
   bool WaitHandshake(bool level, Confirm mode, std::optional<std::uint8_t> rewrite, bool presenceCheck) {
     return WaitHandshakeAt(port_, clock_, ports, level, mode, rewrite, presenceCheck ? &linkLost : nullptr, 3);
   }
-  int SendByte(std::uint8_t b);
-  int SendProbeByte(std::uint8_t b);
-  int OpenLink();
-  int ReceiveByte();
+  [[nodiscard]] LinkResult SendByte(std::uint8_t b);
+  [[nodiscard]] LinkResult SendProbeByte(std::uint8_t b);
+  [[nodiscard]] LinkResult OpenLink();
+  [[nodiscard]] LinkResult ReceiveByte();
 
   // Sends b ten times; stops at the first failure. Returns 0 or 1.
-  int SendBurst(std::uint8_t b);
+  [[nodiscard]] LinkResult SendBurst(std::uint8_t b);
 
   std::uint8_t Read(std::uint16_t address) { return port_.ReadPortByte(address); }
   void Write(std::uint16_t address, std::uint8_t value) { port_.WritePortByte(address, value); }
 
  private:
-  int SendByteChecked(std::uint8_t b, bool presenceCheck);
+  [[nodiscard]] LinkResult SendByteChecked(std::uint8_t b, bool presenceCheck);
 
   Port& port_;
   Clock& clock_;

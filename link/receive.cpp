@@ -151,7 +151,7 @@ bool CheckReceiveTarget(const std::string& target) { return !target.empty() && f
 
 std::string ReceivedName(std::string_view gbk) { return SafeWhole(NamePiece(gbk)); }
 
-int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
+LinkResult ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
   UserInterface& ui = link.ui();
 
   // Missing levels of the target are created; a failure here shows later as
@@ -162,24 +162,24 @@ int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
   ProgressWindow& window = ui.NewProgress(ProgressKind::Receive);
   window.Show();
   ui.EnableWindow(Window::Main, false);
-  auto end = [&](int result) {
+  auto end = [&](LinkResult result) {
     window.Hide();
     ui.EnableWindow(Window::Main, true);
     return result;
   };
-  auto receiveError = [&](int result) {
+  auto receiveError = [&](LinkResult result) {
     ui.ShowMessage(msg::kReceiveFileError, msg::kCaption, Icon::Error);
     return end(result);
   };
 
-  if (link.OpenLink() != kDone) {
+  if (link.OpenLink() != LinkResult::kDone) {
     ui.ShowMessage(msg::kReceiveLinkFailed, msg::kCaption, Icon::Error);
-    return end(kFailed);
+    return end(LinkResult::kFailed);
   }
   for (int i = 0; i < 10; ++i) {
-    if (link.SendByte(mode) != kDone) {
+    if (link.SendByte(mode) != LinkResult::kDone) {
       ui.ShowMessage(msg::kReceiveLinkFailed, msg::kCaption, Icon::Error);
-      return end(kFailed);
+      return end(LinkResult::kFailed);
     }
   }
   window.SetRange(Bar::Overall, 0, 100);
@@ -193,16 +193,18 @@ int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
   for (;;) {
     window.StepIt(Bar::Overall);
     std::uint8_t sum = 0;
-    int result = kDone;
+    LinkResult result = LinkResult::kDone;
     // Header bytes: a time-out is an error, an interrupt ends quietly.
     auto take = [&](std::uint8_t& out) {
       result = link.ReceiveByte();
-      if (result != kDone) return false;
+      if (result != LinkResult::kDone) return false;
       out = link.receivedByte;
       sum = static_cast<std::uint8_t>(sum + out);
       return true;
     };
-    auto headerFailure = [&] { return result == kInterrupted ? end(kInterrupted) : receiveError(kFailed); };
+    auto headerFailure = [&] {
+      return result == LinkResult::kInterrupted ? end(LinkResult::kInterrupted) : receiveError(LinkResult::kFailed);
+    };
 
     std::uint8_t lead = 0;
     if (!take(lead)) return headerFailure();
@@ -212,11 +214,11 @@ int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
         ui.ShowMessage(msg::kSomeNotCreated, msg::kCaption, Icon::Error);
       else
         ui.ShowMessage(msg::kAllReceived, msg::kCaption, Icon::Information);
-      end(kDone);
+      end(LinkResult::kDone);
       ui.ExpandToPath(target);
-      return someFailed ? kFailed : kDone;
+      return someFailed ? LinkResult::kFailed : LinkResult::kDone;
     }
-    if (lead != 0xB3) return receiveError(kFailed);
+    if (lead != 0xB3) return receiveError(LinkResult::kFailed);
 
     std::uint8_t size[3];
     for (std::uint8_t& b : size)
@@ -227,7 +229,7 @@ int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
       // Reserved, not filled: memory is only touched as the bytes arrive.
       data.reserve(length);
     } catch (const std::bad_alloc&) {
-      return receiveError(kFailed);  // the item's bytes cannot be skipped without a buffer
+      return receiveError(LinkResult::kFailed);  // the item's bytes cannot be skipped without a buffer
     }
 
     std::string base, extension;
@@ -250,7 +252,7 @@ int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
 
     std::uint8_t levelCount = 0;
     if (!take(levelCount)) return headerFailure();
-    if (levelCount > kMaxLevels) return receiveError(kFailed);
+    if (levelCount > kMaxLevels) return receiveError(LinkResult::kFailed);
     std::vector<std::string> levels;
     for (int level = 0; level < levelCount; ++level) {
       std::string name;
@@ -276,7 +278,7 @@ int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target) {
     const std::uint8_t expected = sum;
     std::uint8_t checksum = 0;
     if (!take(checksum)) return receiveError(result);
-    if (checksum != expected) return receiveError(kFailed);
+    if (checksum != expected) return receiveError(LinkResult::kFailed);
 
     if (WriteReceivedFile(ui, policy, target, levels, fileName, data) == Written::Failed) someFailed = true;
   }

@@ -25,6 +25,6 @@ std::string ReceivedName(std::string_view gbk);
 // kReceiveEverything) and writes each file below target. Every outcome is
 // shown; on completion the folder tree is expanded to target.
 // 0 all received, 1 failed or some files not created, 2 interrupted.
-int ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target);
+[[nodiscard]] LinkResult ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target);
 
 }  // namespace quirel

@@ -80,8 +80,8 @@ PhonebookResult PhonebookExchange::SendPhonebook() {
     ui_.ShowMessage(msg::kExchangeBuildFailed, msg::kCaptionFramework, Icon::Error);
     return Ended();
   }
-  if (link_.OpenLink() != kDone) return Ended();
-  if (link_.SendBurst(0x06) != kDone) return Ended();
+  if (link_.OpenLink() != LinkResult::kDone) return Ended();
+  if (link_.SendBurst(0x06) != LinkResult::kDone) return Ended();
   if (BuildExchangeFiles(files_, list_.Texts(), ui_) == 0) {
     ui_.ShowMessage(msg::kExchangeBuildFailed, msg::kCaptionFramework, Icon::Error);
     return Ended();
@@ -110,7 +110,7 @@ bool PhonebookExchange::SendFrameBody(std::string_view bytes, std::size_t offset
     const std::uint8_t c =
         offset + i < bytes.size() ? static_cast<std::uint8_t>(bytes[offset + i]) : std::uint8_t{0xFF};
     sum = static_cast<std::uint8_t>(sum + c);
-    if (link_.SendByte(c) != kDone) {
+    if (link_.SendByte(c) != LinkResult::kDone) {
       ui_.ShowMessage(failure, msg::kCaptionFramework, Icon::Error);
       stop_ = Stop::Failed;
       return false;
@@ -317,8 +317,8 @@ MergeResult PhonebookExchange::MergeRecords(std::string_view received, std::stri
 
 PhonebookResult PhonebookExchange::ReceivePhonebook() {
   BeginProgress();
-  if (link_.OpenLink() != kDone) return Ended();
-  if (link_.SendBurst(0xFA) != kDone) {
+  if (link_.OpenLink() != LinkResult::kDone) return Ended();
+  if (link_.SendBurst(0xFA) != LinkResult::kDone) {
     ui_.ShowMessage(msg::kPhonebookReceiveRefused, msg::kCaption, Icon::Error);
     return Ended();
   }
@@ -366,7 +366,7 @@ PhonebookResult PhonebookExchange::ClearReaderPhonebook() {
   if (ui_.ShowMessage(msg::kConfirmClearPhonebook, msg::kCaption, Icon::Question, Buttons::YesNo) != Answer::Yes)
     return PhonebookResult::Cancelled;
   ui_.EnableWindow(Window::Phonebook, false);
-  if (link_.OpenLink() != kDone || link_.SendBurst(0x9B) != kDone) {
+  if (link_.OpenLink() != LinkResult::kDone || link_.SendBurst(0x9B) != LinkResult::kDone) {
     ui_.EnableWindow(Window::Phonebook, true);
     return PhonebookResult::Failed;
   }

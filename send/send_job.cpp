@@ -202,22 +202,22 @@ void SendJob::EndEarly() {
   link_.ui().EnableWindow(Window::Main, true);
 }
 
-int SendJob::WalkDirectory(int level, const std::string& dir, const std::string& dirAsSent) {
+LinkResult SendJob::WalkDirectory(int level, const std::string& dir, const std::string& dirAsSent) {
   UserInterface& ui = link_.ui();
   if (level > 6) {
     ui.ShowMessage(msg::kTooDeep, msg::kCaption, Icon::Error);
-    return kDone;
+    return LinkResult::kDone;
   }
   std::vector<NameRecord> records;
   const int built = BuildFolderRecords(dirAsSent, level, records);
-  if (built == 1) return kFailed;
+  if (built == 1) return LinkResult::kFailed;
   if (built == 2) {
     // A folder name without a GBK form cannot be told to the reader: the
     // folder is left out like a file that cannot be opened, the walk goes on.
     sendFailed = 1;
-    return kDone;
+    return LinkResult::kDone;
   }
-  if (SendDirectoryPath(link_, records) != kDone) return kFailed;
+  if (SendDirectoryPath(link_, records) != LinkResult::kDone) return LinkResult::kFailed;
 
   walkChain_.push_back(Canonical(dir));
   struct ChainGuard {
@@ -231,12 +231,12 @@ int SendJob::WalkDirectory(int level, const std::string& dir, const std::string&
     const std::string pathAsSent = dirAsSent + "/" + entry.name;
     if (entry.isDirectory) {
       sourcePath = pathAsSent;
-      if (WalkDirectory(level + 1, path, pathAsSent) == kFailed) return kFailed;
+      if (WalkDirectory(level + 1, path, pathAsSent) == LinkResult::kFailed) return LinkResult::kFailed;
       continue;
     }
     if (level > kMaxFileLevel) {
       ui.ShowMessage(msg::kTooDeep, msg::kCaption, Icon::Error);
-      return kDone;
+      return LinkResult::kDone;
     }
     sourcePath = pathAsSent;
     currentReal_ = path;
@@ -252,7 +252,7 @@ int SendJob::WalkDirectory(int level, const std::string& dir, const std::string&
         workCopy = convert::WordWorkCopy(ctx_, path);
         if (workCopy.empty() || word_->ToText(ctx_, workCopy) != 0) {
           convert::RemoveWordWorkCopy(workCopy);
-          return kFailed;
+          return LinkResult::kFailed;
         }
         sendPath = convert::TextPathFor(workCopy);
         sourcePath = convert::TextPathFor(pathAsSent);
@@ -260,20 +260,21 @@ int SendJob::WalkDirectory(int level, const std::string& dir, const std::string&
       }
     }
     link_.clock().Sleep(kPauseBeforeFileMs);
-    const int result = sendFormat == kConvertFormat ? SendEntry(level + 1, sendPath) : SendAsIs(level + 1, sendPath);
+    const LinkResult result =
+        sendFormat == kConvertFormat ? SendEntry(level + 1, sendPath) : SendAsIs(level + 1, sendPath);
     convert::RemoveWordWorkCopy(workCopy);
-    if (result != kDone) {
+    if (result != LinkResult::kDone) {
       // The rest of this folder is left out; the parent goes on unless the
       // user stopped the job.
       sendFailed = 1;
-      return userStopped == 1 ? kFailed : kDone;
+      return userStopped == 1 ? LinkResult::kFailed : LinkResult::kDone;
     }
     if (window != nullptr) window->StepIt(Bar::Overall);
   }
-  return kDone;
+  return LinkResult::kDone;
 }
 
-int SendJob::SendOneEntryFile(const SendEntryItem& item, bool useInstance) {
+LinkResult SendJob::SendOneEntryFile(const SendEntryItem& item, bool useInstance) {
   const std::string& real = item.realPath;
   const auto slash = real.rfind('/');
   // The list's text is lower-cased, and so is everything the reader is told
@@ -289,13 +290,13 @@ int SendJob::SendOneEntryFile(const SendEntryItem& item, bool useInstance) {
   std::string workCopy;
   if (useInstance && fileKind == convert::kWordDocument) {
     workCopy = convert::WordWorkCopy(ctx_, real);
-    if (workCopy.empty()) return kFailed;
+    if (workCopy.empty()) return LinkResult::kFailed;
     // A failed conversion leaves no text file, so the send below fails.
     word_->ConvertInInstance(workCopy);
     sendPath = convert::TextPathFor(workCopy);
     fileKind = convert::kText;
   }
-  int result;
+  LinkResult result;
   if (useInstance || sendFormat == kConvertFormat)
     result = SendEntry(0, sendPath);
   else
@@ -304,15 +305,15 @@ int SendJob::SendOneEntryFile(const SendEntryItem& item, bool useInstance) {
   return result;
 }
 
-int SendJob::Run(const SendList& list) {
+LinkResult SendJob::Run(const SendList& list) {
   UserInterface& ui = link_.ui();
   sentCount = static_cast<int>(list.size());
   if (sentCount == 0) {
     ui.ShowMessage(msg::kNothingToSend, msg::kCaption, Icon::Information);
-    return kFailed;
+    return LinkResult::kFailed;
   }
   const std::optional<int> format = ui.AskSendFormat(sendFormat);
-  if (!format) return kInterrupted;
+  if (!format) return LinkResult::kInterrupted;
   sendFormat = *format == kKeepFormat ? kKeepFormat : kConvertFormat;
 
   // Folders and files by what they are, not by a leading blank in the text:
@@ -344,11 +345,11 @@ int SendJob::Run(const SendList& list) {
   for (const SendEntryItem* folder : folders) {
     walkChain_.clear();
     const std::string dir = StripTrailingSlashes(folder->realPath);
-    if (WalkDirectory(0, dir, LowerAscii(dir)) == kFailed) sendFailed = 1;
-    if (userStopped == 1) return kInterrupted;
+    if (WalkDirectory(0, dir, LowerAscii(dir)) == LinkResult::kFailed) sendFailed = 1;
+    if (userStopped == 1) return LinkResult::kInterrupted;
     if (link_.linkLost == 1) {
       EndEarly();
-      return kFailed;
+      return LinkResult::kFailed;
     }
   }
 
@@ -357,7 +358,7 @@ int SendJob::Run(const SendList& list) {
     if (!word_->OpenInstance()) {
       ui.ShowMessage(msg::kWordError, msg::kCaption, Icon::Error);
       EndEarly();
-      return kFailed;
+      return LinkResult::kFailed;
     }
   } else if (anyDocument && sendFormat == kConvertFormat && !word_->Installed()) {
     ui.ShowMessage(msg::kNoWordConvert, msg::kCaption, Icon::Information);
@@ -366,18 +367,18 @@ int SendJob::Run(const SendList& list) {
     if (useInstance) word_->CloseInstance();
   };
   for (const SendEntryItem* file : files) {
-    if (SendOneEntryFile(*file, useInstance) != kDone) {
+    if (SendOneEntryFile(*file, useInstance) != LinkResult::kDone) {
       sendFailed = 1;
       --sentCount;
       if (link_.linkLost == 1) {
         closeInstance();
         EndEarly();
-        return kFailed;
+        return LinkResult::kFailed;
       }
     }
     if (userStopped == 1) {
       closeInstance();
-      return kInterrupted;
+      return LinkResult::kInterrupted;
     }
     if (sentCount != 1) window.StepIt(Bar::Overall);
   }
@@ -385,8 +386,8 @@ int SendJob::Run(const SendList& list) {
 
   // The end burst closes the job on the reader. Its failures change nothing,
   // so a reader that is gone is not waited for ten times over.
-  if (link_.OpenLink() != kDone) EndEarly();
-  link_.SendBurst(kEndCommand);
+  if (link_.OpenLink() != LinkResult::kDone) EndEarly();
+  (void)link_.SendBurst(kEndCommand);  // see above: its failure changes nothing
 
   // The report counts what reached the reader and names what did not: files
   // that failed, those of a folder left out after a failure, and those too
@@ -415,7 +416,7 @@ int SendJob::Run(const SendList& list) {
   ui.RedrawWindow(Window::Main);
   window.Hide();
   ui.EnableWindow(Window::Main, true);
-  return missingCount > 0 || link_.linkLost == 1 ? kFailed : kDone;
+  return missingCount > 0 || link_.linkLost == 1 ? LinkResult::kFailed : LinkResult::kDone;
 }
 
 }  // namespace quirel::send

@@ -34,18 +34,18 @@ class SendJob {
   // Sends every entry of the list. Returns 0 when every file went, 1 when
   // some file was not sent, the link was lost or the list was empty, 2 when
   // the user stopped the job or cancelled the format question.
-  int Run(const SendList& list);
+  [[nodiscard]] LinkResult Run(const SendList& list);
 
   // Mirrors one folder on the reader and sends its files, recursively. dir is
   // opened; dirAsSent is the same folder as the reader is told about it
   // (lower-cased where the send list lower-cased it). 0 go on, 1 failed.
-  int WalkDirectory(int level, const std::string& dir, const std::string& dirAsSent);
+  [[nodiscard]] LinkResult WalkDirectory(int level, const std::string& dir, const std::string& dirAsSent);
 
   // One file, depth folders below the top of the sent tree. path is the file
   // opened; the names the reader is told come from sourcePath. 0 sent, 1 not.
-  int SendEntry(int depth, const std::string& path);  // converted to e-book rows
-  int SendAsIs(int depth, const std::string& path);   // its own bytes
-  int SendFileBody(int depth, std::vector<NameRecord>& records, const std::string& file);
+  [[nodiscard]] LinkResult SendEntry(int depth, const std::string& path);  // converted to e-book rows
+  [[nodiscard]] LinkResult SendAsIs(int depth, const std::string& path);   // its own bytes
+  [[nodiscard]] LinkResult SendFileBody(int depth, std::vector<NameRecord>& records, const std::string& file);
 
   // Counts the files below a folder, recursively (what the overall bar and
   // the final report count).
@@ -88,7 +88,7 @@ class SendJob {
   bool PrepareRecords(int& depth, const std::string& path, std::vector<NameRecord>& records);
   // Interrupt check between blocks: true when the file must end (result 1).
   bool Interrupted();
-  int SendOneEntryFile(const SendEntryItem& item, bool useInstance);
+  [[nodiscard]] LinkResult SendOneEntryFile(const SendEntryItem& item, bool useInstance);
   void EndEarly();
 
   Link& link_;

@@ -59,7 +59,7 @@ TEST(Bridge, NoServerMeansAClosedPortThatFailsDetection) {
   link.DetectParallelPort();
   EXPECT_EQ(ui.messages.size(), 1u);
   // The status reads 0: bit 6 low, so opening the link fails at once.
-  EXPECT_EQ(link.OpenLink(), 1);
+  EXPECT_EQ(link.OpenLink(), LinkResult::kFailed);
   EXPECT_EQ(link.linkLost, 1);
 }
 

@@ -48,7 +48,7 @@ TEST(PortFactory, VirtualGivesTheReaderWithItsOptionsAndStorage) {
   Link link(*opened.port, clock, ui);
   link.DetectParallelPort();
   EXPECT_EQ(link.ports.data, 0x278);
-  EXPECT_EQ(link.OpenLink(), 0);
+  EXPECT_EQ(link.OpenLink(), LinkResult::kDone);
 }
 
 TEST(PortFactory, VirtualReaderStorageDefaultsToTheProgramDirectory) {

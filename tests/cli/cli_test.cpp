@@ -436,13 +436,13 @@ TEST(TerminalUi, CtrlCPressesTheInterruptButtonOfTheReceiveWindow) {
   EXPECT_FALSE(TerminalUi::NoteInterrupt());  // a second one ends the program
 
   device.Give(0x41);
-  EXPECT_EQ(link.ReceiveByte(), 2);
+  EXPECT_EQ(link.ReceiveByte(), LinkResult::kInterrupted);
   EXPECT_EQ(device.accesses, 0u);
   EXPECT_FALSE(static_cast<TerminalProgress&>(window).visible());
   EXPECT_FALSE(window.InterruptRequested());  // cleared by whoever acted on it
 
   // Consumed: the next byte comes through.
-  EXPECT_EQ(link.ReceiveByte(), 0);
+  EXPECT_EQ(link.ReceiveByte(), LinkResult::kDone);
   EXPECT_EQ(link.receivedByte, 0x41);
   EXPECT_EQ(device.Violations(), 0u) << device.ViolationReport();
 }

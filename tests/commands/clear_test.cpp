@@ -39,7 +39,7 @@ struct ClearRig : Rig {
 
 TEST(ClearDevice, FullClearWireSequence) {
   ClearRig rig;
-  ASSERT_EQ(ClearDevice(rig.link, rig.env, 1), 0);
+  ASSERT_EQ(ClearDevice(rig.link, rig.env, 1), LinkResult::kDone);
 
   const Bytes j = rig.fontJ, f = rig.fontF, bmp = rig.bitmap;
   // The second block of chnstd1f40.bin: its one new byte, then what the
@@ -94,7 +94,7 @@ TEST(ClearDevice, FullClearWireSequence) {
 TEST(ClearDevice, QuickClearDeletesOnlyTheEbooks) {
   ClearRig rig;
   rig.ui.clearMode = 0;
-  ASSERT_EQ(ClearDevice(rig.link, rig.env), 0);
+  ASSERT_EQ(ClearDevice(rig.link, rig.env), LinkResult::kDone);
   EXPECT_EQ(rig.reader.Received(), Cat({Probe(), Burst(0x35)}));
   EXPECT_EQ(rig.clock.elapsedMs, 10u);
   EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kQuickClearDone)});
@@ -113,7 +113,7 @@ TEST(ClearDevice, MissingSystemFilesStopBeforeAnythingIsSent) {
   for (const auto& [file, text] : cases) {
     ClearRig rig;
     fs::remove(rig.env.SystemFile(file));
-    EXPECT_EQ(ClearDevice(rig.link, rig.env, 0), 1) << file;  // even a quick clear
+    EXPECT_EQ(ClearDevice(rig.link, rig.env, 0), LinkResult::kFailed) << file;  // even a quick clear
     EXPECT_TRUE(rig.reader.Received().empty()) << file;
     EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(text)}) << file;
     EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
@@ -126,14 +126,14 @@ TEST(ClearDevice, CancelledOrReaderOffShowsNoCompletion) {
   {
     ClearRig rig;
     rig.ui.clearMode = std::nullopt;
-    EXPECT_EQ(ClearDevice(rig.link, rig.env), 2);
+    EXPECT_EQ(ClearDevice(rig.link, rig.env), LinkResult::kInterrupted);
     EXPECT_TRUE(rig.reader.Received().empty());
     EXPECT_TRUE(rig.ui.messages.empty());
   }
   {
     ClearRig rig;
     rig.reader.SetOff(true);
-    EXPECT_EQ(ClearDevice(rig.link, rig.env, 0), 1);
+    EXPECT_EQ(ClearDevice(rig.link, rig.env, 0), LinkResult::kFailed);
     EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kLinkError)});
     EXPECT_TRUE(rig.ui.Enabled(Window::Main));
   }
@@ -143,7 +143,7 @@ TEST(ClearDevice, FailingBitmapStepStillEndsWithCompletion) {
   ClearRig rig;
   // The reader stops answering right after the end of the font download.
   rig.reader.SetSilentAfter(21 + 10 + 3 * (3 + 8192 + 1) + 3);
-  EXPECT_EQ(ClearDevice(rig.link, rig.env, 1), 1);
+  EXPECT_EQ(ClearDevice(rig.link, rig.env, 1), LinkResult::kFailed);
   // OpenLink's box, then the download's own, then the completion.
   EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kLinkError), std::string(msg::kLinkError),
                                                       std::string(msg::kFullClearDone)}));
@@ -155,7 +155,7 @@ TEST(ClearDevice, InterruptDuringTheFirstFontEndsSilently) {
   rig.ui.onPump = [&](long long pumps) {
     if (pumps == 100) rig.ui.Fake(ProgressKind::Clear)->interrupt = true;
   };
-  EXPECT_EQ(ClearDevice(rig.link, rig.env, 1), 2);
+  EXPECT_EQ(ClearDevice(rig.link, rig.env, 1), LinkResult::kInterrupted);
   EXPECT_TRUE(rig.ui.messages.empty());
   FakeProgress* window = rig.ui.Fake(ProgressKind::Clear);
   EXPECT_FALSE(window->visible);

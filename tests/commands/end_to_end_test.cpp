@@ -24,8 +24,8 @@ std::map<std::string, Bytes> FilesUnder(const fs::path& root) {
 struct StockedRig : Rig {
   fs::path target = dir / "received";
   StockedRig() {
-    EXPECT_EQ(CreateDirectoryCommand(link, "小说"), 0);
-    EXPECT_EQ(CreateDirectoryCommand(link, "進修"), 0);
+    EXPECT_EQ(CreateDirectoryCommand(link, "小说"), LinkResult::kDone);
+    EXPECT_EQ(CreateDirectoryCommand(link, "進修"), LinkResult::kDone);
     // Files as a send leaves them on the reader.
     WriteAll(Books() / "小说" / "第一章.txt", std::string("\xB5\xDA\xD2\xBB\xD5\xC2\r\n"));
     WriteAll(Books() / "小说" / "深" / "b.ebk", Bytes(70000, 0xA9));
@@ -37,7 +37,7 @@ struct StockedRig : Rig {
 
 TEST(EndToEnd, MkdirThenReceiveEverythingReproducesTheTree) {
   StockedRig rig;
-  ASSERT_EQ(ReceiveFiles(rig.link, kReceiveEverything, rig.target.string()), 0);
+  ASSERT_EQ(ReceiveFiles(rig.link, kReceiveEverything, rig.target.string()), LinkResult::kDone);
   EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kAllReceived)});
   const auto held = FilesUnder(rig.Books());
   ASSERT_EQ(held.size(), 4u);
@@ -47,18 +47,18 @@ TEST(EndToEnd, MkdirThenReceiveEverythingReproducesTheTree) {
 TEST(EndToEnd, CursorItemIsAFileOrEverythingBelowAFolder) {
   StockedRig rig;
   ASSERT_TRUE(reader::WriteCursor(rig.firmware(), "小说"));
-  ASSERT_EQ(ReceiveFiles(rig.link, kReceiveCursorItem, (rig.target / "1").string()), 0);
+  ASSERT_EQ(ReceiveFiles(rig.link, kReceiveCursorItem, (rig.target / "1").string()), LinkResult::kDone);
   EXPECT_EQ(FilesUnder(rig.target / "1"),
             (std::map<std::string, Bytes>{{"小说/第一章.txt", ReadAll(rig.Books() / "小说" / "第一章.txt")},
                                           {"小说/深/b.ebk", Bytes(70000, 0xA9)}}));
 
   ASSERT_TRUE(reader::WriteCursor(rig.firmware(), "top.txt"));
-  ASSERT_EQ(ReceiveFiles(rig.link, kReceiveCursorItem, (rig.target / "2").string()), 0);
+  ASSERT_EQ(ReceiveFiles(rig.link, kReceiveCursorItem, (rig.target / "2").string()), LinkResult::kDone);
   EXPECT_EQ(FilesUnder(rig.target / "2"), (std::map<std::string, Bytes>{{"top.txt", {'t', 'o', 'p'}}}));
 
   // No cursor: only the end marker.
   fs::remove(rig.firmware().CursorFile());
-  ASSERT_EQ(ReceiveFiles(rig.link, kReceiveCursorItem, (rig.target / "3").string()), 0);
+  ASSERT_EQ(ReceiveFiles(rig.link, kReceiveCursorItem, (rig.target / "3").string()), LinkResult::kDone);
   EXPECT_TRUE(fs::is_empty(rig.target / "3"));
   EXPECT_FALSE(reader::WriteCursor(rig.firmware(), "../outside"));
 }

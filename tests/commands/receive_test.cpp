@@ -35,7 +35,7 @@ Bytes Data(std::size_t n) {
 
 struct ReceiveRig : Rig {
   fs::path target = dir / "target";
-  int Receive(Bytes reply) {
+  LinkResult Receive(Bytes reply) {
     ReplyTo(0xB3, std::move(reply));
     return ReceiveFiles(link, 0xB3, target.string());
   }
@@ -43,7 +43,7 @@ struct ReceiveRig : Rig {
 
 TEST(ReceiveFiles, EndMarkerAtOnce) {
   ReceiveRig rig;
-  EXPECT_EQ(rig.Receive({0xB2}), 0);
+  EXPECT_EQ(rig.Receive({0xB2}), LinkResult::kDone);
   EXPECT_EQ(rig.reader.Received(), Cat({Probe(), Burst(0xB3)}));
   EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kAllReceived)});
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Information);
@@ -64,7 +64,7 @@ TEST(ReceiveFiles, SizesNamesAndLevels) {
                              Item({0, 0, 0}, "abc", std::string("\0xy", 3), {}, one),
                              Item({0, 0, 0}, "\xA9\xFA", "txt", {"\xCA\xE9"}, one),
                              {0xB2}})),
-            0);
+            LinkResult::kDone);
   EXPECT_EQ(ReadAll(rig.target / "readme.txt"), one);
   // Existing folders are reused whatever their letter case; nothing new is made.
   EXPECT_EQ(ReadAll(rig.target / "BOOK" / "Novel" / "a.ebk"), many);
@@ -78,7 +78,7 @@ TEST(ReceiveFiles, SizesNamesAndLevels) {
 TEST(ReceiveFiles, TooManyLevelsEndsBeforeAnyPathByte) {
   ReceiveRig rig;
   const Bytes item = Item({0, 0, 0}, "a", "txt", {"1", "2", "3", "4", "5", "6", "7"}, Data(1));
-  EXPECT_EQ(rig.Receive(Cat({item, {0xB2}})), 1);
+  EXPECT_EQ(rig.Receive(Cat({item, {0xB2}})), LinkResult::kFailed);
   EXPECT_EQ(rig.reader.GivenCount(), 1u + 3 + 17 + 1);
   EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kReceiveFileError)});
   EXPECT_TRUE(rig.ui.expandedPaths.empty());
@@ -89,7 +89,7 @@ TEST(ReceiveFiles, WrongChecksumKeepsTheEarlierFiles) {
   EXPECT_EQ(
       rig.Receive(Cat(
           {Item({0, 0, 1}, "first", "txt", {}, Data(2)), Item({0, 0, 1}, "second", "txt", {}, Data(2), 1), {0xB2}})),
-      1);
+      LinkResult::kFailed);
   EXPECT_EQ(ReadAll(rig.target / "first.txt"), Data(2));
   EXPECT_FALSE(fs::exists(rig.target / "second.txt"));
   EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kReceiveFileError)});
@@ -100,7 +100,7 @@ TEST(ReceiveFiles, FileThatCannotBeCreatedGivesPartialSuccess) {
   fs::create_directories(rig.target / "taken.txt");  // a folder where the file should go
   EXPECT_EQ(rig.Receive(Cat(
                 {Item({0, 0, 0}, "taken", "txt", {}, Data(1)), Item({0, 0, 0}, "next", "txt", {}, Data(1)), {0xB2}})),
-            1);
+            LinkResult::kFailed);
   EXPECT_EQ(ReadAll(rig.target / "next.txt"), Data(1));
   EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kSomeNotCreated)});
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
@@ -114,7 +114,7 @@ TEST(ReceiveFiles, InterruptDuringNameIsSilentDuringDataIsAnError) {
     rig.ui.onPump = [&](long long n) {
       if (n == 8) rig.ui.Fake(ProgressKind::Receive)->interrupt = true;
     };
-    EXPECT_EQ(rig.Receive(Cat({item, {0xB2}})), 2);
+    EXPECT_EQ(rig.Receive(Cat({item, {0xB2}})), LinkResult::kInterrupted);
     EXPECT_TRUE(rig.ui.messages.empty());
     EXPECT_FALSE(rig.ui.Fake(ProgressKind::Receive)->visible);
     EXPECT_TRUE(rig.ui.Enabled(Window::Main));
@@ -124,7 +124,7 @@ TEST(ReceiveFiles, InterruptDuringNameIsSilentDuringDataIsAnError) {
     rig.ui.onPump = [&](long long n) {
       if (n == 25) rig.ui.Fake(ProgressKind::Receive)->interrupt = true;
     };
-    EXPECT_EQ(rig.Receive(Cat({item, {0xB2}})), 2);
+    EXPECT_EQ(rig.Receive(Cat({item, {0xB2}})), LinkResult::kInterrupted);
     EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kReceiveFileError)});
     EXPECT_FALSE(fs::exists(rig.target / "name.txt"));
   }
@@ -134,19 +134,19 @@ TEST(ReceiveFiles, LinkAndStreamFailures) {
   {
     ReceiveRig rig;
     rig.reader.SetOff(true);
-    EXPECT_EQ(ReceiveFiles(rig.link, 0xB1, rig.target.string()), 1);
+    EXPECT_EQ(ReceiveFiles(rig.link, 0xB1, rig.target.string()), LinkResult::kFailed);
     EXPECT_EQ(rig.ui.Texts(),
               (std::vector<std::string>{std::string(msg::kLinkError), std::string(msg::kReceiveLinkFailed)}));
   }
   {
     ReceiveRig rig;  // the reader falls silent in the middle of an item
-    EXPECT_EQ(rig.Receive({0xB3, 0x00}), 1);
+    EXPECT_EQ(rig.Receive({0xB3, 0x00}), LinkResult::kFailed);
     EXPECT_EQ(rig.ui.Texts(),
               (std::vector<std::string>{std::string(msg::kReceiveDataError), std::string(msg::kReceiveFileError)}));
   }
   {
     ReceiveRig rig;
-    EXPECT_EQ(rig.Receive({0x42}), 1);  // neither an item nor the end
+    EXPECT_EQ(rig.Receive({0x42}), LinkResult::kFailed);  // neither an item nor the end
     EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kReceiveFileError)});
   }
 }
@@ -167,7 +167,7 @@ TEST(ReceiveFiles, HostileNamesStayInsideTheTarget) {
                              // a link whose name differs in case only is not taken for the folder
                              Item({0, 0, 0}, "ok", "txt", {"LINK"}, Data(1)),
                              {0xB2}})),
-            1);
+            LinkResult::kFailed);
   EXPECT_EQ(ReadAll(rig.target / "_" / "_" / "_"), Data(1));
   EXPECT_EQ(ReadAll(rig.target / "_" / "a_b" / ".._.._x._"), Data(1));
   EXPECT_EQ(ReadAll(rig.target / "LINK" / "ok.txt"), Data(1));

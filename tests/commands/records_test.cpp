@@ -51,7 +51,7 @@ TEST(MakeRecordSafe, SubstitutesDeviceCodesAtEveryPosition) {
 
 TEST(CreateDeviceDirectory, SendsThePathThenEndsTheOperation) {
   Rig rig;
-  ASSERT_EQ(CreateDirectoryCommand(rig.link, "新书"), 0);
+  ASSERT_EQ(CreateDirectoryCommand(rig.link, "新书"), LinkResult::kDone);
   const Bytes record = {0xD0, 0xC2, 0xCA, 0xE9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   // D0 + C2 + CA + E9 = 0x345: the sum byte is 0x45; the count byte is not in it.
   EXPECT_EQ(rig.reader.Received(), Cat({Probe(), Burst(0xC4), {0x00}, record, {0x45}, Probe(), Burst(0x4E)}));
@@ -64,8 +64,8 @@ TEST(CreateDeviceDirectory, SendsThePathThenEndsTheOperation) {
 
 TEST(CreateDeviceDirectory, RefusesEmptyAndUnsendableNamesWithoutSending) {
   Rig rig;
-  EXPECT_EQ(CreateDirectoryCommand(rig.link, ""), 1);
-  EXPECT_EQ(CreateDirectoryCommand(rig.link, "书\xF0\x9F\x98\x80"), 1);  // an emoji has no GBK form
+  EXPECT_EQ(CreateDirectoryCommand(rig.link, ""), LinkResult::kFailed);
+  EXPECT_EQ(CreateDirectoryCommand(rig.link, "书\xF0\x9F\x98\x80"), LinkResult::kFailed);  // an emoji has no GBK form
   EXPECT_TRUE(rig.reader.Received().empty());
   ASSERT_EQ(rig.ui.messages.size(), 2u);
   EXPECT_EQ(rig.ui.messages[0].text, msg::kEnterDirectoryName);
@@ -75,7 +75,7 @@ TEST(CreateDeviceDirectory, RefusesEmptyAndUnsendableNamesWithoutSending) {
 
 TEST(CreateDeviceDirectory, LongNameArrivesCutToWholeCharacters) {
   Rig rig;
-  ASSERT_EQ(CreateDirectoryCommand(rig.link, "小说小说小说小说小说"), 0);  // 20 bytes
+  ASSERT_EQ(CreateDirectoryCommand(rig.link, "小说小说小说小说小说"), LinkResult::kDone);  // 20 bytes
   EXPECT_TRUE(fs::is_directory(rig.Books() / "小说小说小说小说"));
 }
 
@@ -83,21 +83,21 @@ TEST(CreateDeviceDirectory, LinkFailuresAreReportedWhereTheyHappen) {
   {
     Rig rig;  // the reader stops inside the 0xC4 burst
     rig.reader.SetSilentAfter(21 + 3);
-    EXPECT_EQ(CreateDirectoryCommand(rig.link, "a"), 1);
+    EXPECT_EQ(CreateDirectoryCommand(rig.link, "a"), LinkResult::kFailed);
     EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kDirectoryError)});
     EXPECT_TRUE(rig.ui.diagnostics.empty());
   }
   {
     Rig rig;  // ... inside the second link opening
     rig.reader.SetSilentAfter(21 + 10 + 1 + 17 + 1 + 5);
-    EXPECT_EQ(CreateDirectoryCommand(rig.link, "a"), 1);
+    EXPECT_EQ(CreateDirectoryCommand(rig.link, "a"), LinkResult::kFailed);
     EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kLinkError)});
     EXPECT_EQ(rig.ui.diagnostics, std::vector<std::string>{std::string(msg::kDiagTransport14)});
   }
   {
     Rig rig;  // ... inside the 0x4E burst: a diagnostic line only
     rig.reader.SetSilentAfter(21 + 10 + 1 + 17 + 1 + 21 + 2);
-    EXPECT_EQ(CreateDirectoryCommand(rig.link, "a"), 1);
+    EXPECT_EQ(CreateDirectoryCommand(rig.link, "a"), LinkResult::kFailed);
     EXPECT_TRUE(rig.ui.messages.empty());
     EXPECT_EQ(rig.ui.diagnostics, std::vector<std::string>{std::string(msg::kDiagTransport15)});
   }
@@ -106,16 +106,16 @@ TEST(CreateDeviceDirectory, LinkFailuresAreReportedWhereTheyHappen) {
 TEST(ReaderDirectories, PathChainIsCreatedSafelyAndOnlyWithTheRightSum) {
   Rig rig;
   std::vector<NameRecord> path = {MakeNameRecord(".."), MakeNameRecord("a/b"), MakeNameRecord("\xDF\x4D")};
-  ASSERT_EQ(SendDirectoryPath(rig.link, path), 0);
+  ASSERT_EQ(SendDirectoryPath(rig.link, path), LinkResult::kDone);
   EXPECT_TRUE(fs::is_directory(rig.Books() / "_" / "a_b" / "進"));
   EXPECT_FALSE(fs::exists(rig.dir / "reader" / "a"));
 
   // A path whose sum is wrong creates nothing and is noted in the reader's log.
-  ASSERT_EQ(rig.link.OpenLink(), 0);
-  ASSERT_EQ(rig.link.SendBurst(0xC4), 0);
-  ASSERT_EQ(rig.link.SendByte(0), 0);
-  for (std::uint8_t b : MakeNameRecord("bad")) ASSERT_EQ(rig.link.SendByte(b), 0);
-  ASSERT_EQ(rig.link.SendByte(0x00), 0);
+  ASSERT_EQ(rig.link.OpenLink(), LinkResult::kDone);
+  ASSERT_EQ(rig.link.SendBurst(0xC4), LinkResult::kDone);
+  ASSERT_EQ(rig.link.SendByte(0), LinkResult::kDone);
+  for (std::uint8_t b : MakeNameRecord("bad")) ASSERT_EQ(rig.link.SendByte(b), LinkResult::kDone);
+  ASSERT_EQ(rig.link.SendByte(0x00), LinkResult::kDone);
   EXPECT_FALSE(fs::exists(rig.Books() / "bad"));
   EXPECT_EQ(reader::ReadEvents(rig.dir / "reader").size(), 1u);
 }

@@ -41,13 +41,13 @@ struct Rig {
 
 TEST(SendByte, PutsComplementedNibblesOnTheDataLines) {
   Rig rig;
-  ASSERT_EQ(rig.link.SendByte(0x5A), 0);
+  ASSERT_EQ(rig.link.SendByte(0x5A), LinkResult::kDone);
   EXPECT_EQ(rig.port.data, (std::vector<std::uint8_t>{0x00, 0x1A, 0x05}));
   rig.port.data.clear();
-  ASSERT_EQ(rig.link.SendByte(0x00), 0);
+  ASSERT_EQ(rig.link.SendByte(0x00), LinkResult::kDone);
   EXPECT_EQ(rig.port.data, (std::vector<std::uint8_t>{0x00, 0x1F, 0x0F}));
   rig.port.data.clear();
-  ASSERT_EQ(rig.link.SendByte(0xFF), 0);
+  ASSERT_EQ(rig.link.SendByte(0xFF), LinkResult::kDone);
   EXPECT_EQ(rig.port.data, (std::vector<std::uint8_t>{0x00, 0x10, 0x00}));
   EXPECT_EQ(rig.reader.Received(), (std::vector<std::uint8_t>{0x5A, 0x00, 0xFF}));
 }
@@ -55,7 +55,7 @@ TEST(SendByte, PutsComplementedNibblesOnTheDataLines) {
 TEST(ReceiveByte, ShiftsInLeastSignificantBitFirst) {
   Rig rig;
   rig.reader.Give(0x01);  // bits 1,0,0,0,0,0,0,0 first to last
-  ASSERT_EQ(rig.link.ReceiveByte(), 0);
+  ASSERT_EQ(rig.link.ReceiveByte(), LinkResult::kDone);
   EXPECT_EQ(rig.link.receivedByte, 0x01);
   EXPECT_EQ(rig.port.data, (std::vector<std::uint8_t>{0x0F, 0x0E, 0x0D, 0x0C, 0x0B, 0x0A, 0x09, 0x08}));
   EXPECT_EQ(rig.reader.ReadPortByte(0x378), 0x08);
@@ -63,12 +63,12 @@ TEST(ReceiveByte, ShiftsInLeastSignificantBitFirst) {
 
 TEST(Link, EveryByteValueTravelsBothWays) {
   Rig rig;
-  for (int b = 0; b < 256; ++b) ASSERT_EQ(rig.link.SendByte(static_cast<std::uint8_t>(b)), 0);
+  for (int b = 0; b < 256; ++b) ASSERT_EQ(rig.link.SendByte(static_cast<std::uint8_t>(b)), LinkResult::kDone);
   ASSERT_EQ(rig.reader.Received().size(), 256u);
   for (int b = 0; b < 256; ++b) EXPECT_EQ(rig.reader.Received()[b], b);
   for (int b = 0; b < 256; ++b) rig.reader.Give(static_cast<std::uint8_t>(255 - b));
   for (int b = 0; b < 256; ++b) {
-    ASSERT_EQ(rig.link.ReceiveByte(), 0);
+    ASSERT_EQ(rig.link.ReceiveByte(), LinkResult::kDone);
     EXPECT_EQ(rig.link.receivedByte, 255 - b);
   }
 }
@@ -102,7 +102,7 @@ TEST(WaitHandshake, SilentReaderIsGivenUpAfterTheFullBudget) {
   VirtualClock clock;
   testing::FakeUi ui;
   Link link(port, clock, ui);
-  EXPECT_EQ(link.SendByte(0x33), 1);
+  EXPECT_EQ(link.SendByte(0x33), LinkResult::kFailed);
   EXPECT_EQ(clock.sleeps, 1001u);
   EXPECT_EQ(port.reads, 1002LL * 3002);
   EXPECT_EQ(port.data, 0);
@@ -162,7 +162,7 @@ TEST(OpenLink, ReaderSwitchedOffFailsAtFirstMissWithOneBox) {
   VirtualClock clock;
   testing::FakeUi ui;
   Link link(reader, clock, ui);
-  EXPECT_EQ(link.OpenLink(), 1);
+  EXPECT_EQ(link.OpenLink(), LinkResult::kFailed);
   EXPECT_EQ(clock.sleeps, 0u);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, msg::kLinkError);
@@ -174,7 +174,7 @@ TEST(OpenLink, ReaderSwitchedOffFailsAtFirstMissWithOneBox) {
 
 TEST(OpenLink, SendsTheProbeBytesZeroToTwenty) {
   Rig rig;
-  ASSERT_EQ(rig.link.OpenLink(), 0);
+  ASSERT_EQ(rig.link.OpenLink(), LinkResult::kDone);
   std::vector<std::uint8_t> expected;
   for (int i = 0; i <= 20; ++i) expected.push_back(static_cast<std::uint8_t>(i));
   EXPECT_EQ(rig.reader.Received(), expected);
@@ -187,7 +187,7 @@ TEST(ReceiveByte, InterruptFlagAlreadySetReturnsTwoWithoutPortAccess) {
   window.Show();
   rig.ui.Fake(ProgressKind::Receive)->interrupt = true;
   rig.ui.EnableWindow(Window::Main, false);
-  EXPECT_EQ(rig.link.ReceiveByte(), 2);
+  EXPECT_EQ(rig.link.ReceiveByte(), LinkResult::kInterrupted);
   EXPECT_FALSE(rig.ui.Fake(ProgressKind::Receive)->visible);
   EXPECT_FALSE(rig.ui.Fake(ProgressKind::Receive)->interrupt);
   EXPECT_TRUE(rig.ui.Enabled(Window::Main));
@@ -200,7 +200,7 @@ TEST(ReceiveByte, TimeOutShowsTheReceiveError) {
   VirtualClock clock;
   testing::FakeUi ui;
   Link link(port, clock, ui);
-  EXPECT_EQ(link.ReceiveByte(), 1);
+  EXPECT_EQ(link.ReceiveByte(), LinkResult::kFailed);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, msg::kReceiveDataError);
   EXPECT_TRUE(ui.Enabled(Window::Main));
@@ -270,7 +270,7 @@ TEST(VirtualReader, AnswersOnlyAtItsOwnBase) {
   VirtualClock clock;
   Link link(reader, clock, ui);
   link.ports = PortAddresses::ForBase(0x278);
-  EXPECT_EQ(link.SendByte(0x42), 0);
+  EXPECT_EQ(link.SendByte(0x42), LinkResult::kDone);
   EXPECT_EQ(reader.Received().back(), 0x42);
   testing::ExpectHandshakesKept(reader);
 }
@@ -282,10 +282,10 @@ TEST(VirtualReader, SlowAnswersStillCarryEveryByte) {
   VirtualClock clock;
   testing::FakeUi ui;
   Link link(reader, clock, ui);
-  for (int b = 0; b < 256; b += 17) ASSERT_EQ(link.SendByte(static_cast<std::uint8_t>(b)), 0);
+  for (int b = 0; b < 256; b += 17) ASSERT_EQ(link.SendByte(static_cast<std::uint8_t>(b)), LinkResult::kDone);
   reader.Give({0xA5, 0x5A, 0x00, 0xFF});
   for (std::uint8_t want : {0xA5, 0x5A, 0x00, 0xFF}) {
-    ASSERT_EQ(link.ReceiveByte(), 0);
+    ASSERT_EQ(link.ReceiveByte(), LinkResult::kDone);
     EXPECT_EQ(link.receivedByte, want);
   }
   testing::ExpectHandshakesKept(reader);
@@ -332,10 +332,10 @@ TEST(VirtualReader, StopsAnsweringAfterNBytes) {
   VirtualClock clock;
   testing::FakeUi ui;
   Link link(reader, clock, ui);
-  EXPECT_EQ(link.SendByte(1), 0);
-  EXPECT_EQ(link.SendByte(2), 0);
-  EXPECT_EQ(link.SendByte(3), 0);
-  EXPECT_EQ(link.SendByte(4), 1);
+  EXPECT_EQ(link.SendByte(1), LinkResult::kDone);
+  EXPECT_EQ(link.SendByte(2), LinkResult::kDone);
+  EXPECT_EQ(link.SendByte(3), LinkResult::kDone);
+  EXPECT_EQ(link.SendByte(4), LinkResult::kFailed);
   EXPECT_EQ(reader.Received().size(), 3u);
   testing::ExpectHandshakesKept(reader);
 }

@@ -29,13 +29,13 @@ TEST(SendEndToEnd, ReceivedBackEqualsTheConversion) {
   SendList list;
   list.AddFolder(top.string());
   rig.ui.sendFormat = kConvertFormat;
-  ASSERT_EQ(rig.job->Run(list), 0);
+  ASSERT_EQ(rig.job->Run(list), LinkResult::kDone);
   ASSERT_EQ(rig.ui.Texts().back(), " 5个文件传送完成！");
 
   const fs::path target = rig.tmp.path() / "received";
   fs::create_directories(target);
   rig.reader.ClearReceived();
-  ASSERT_EQ(ReceiveFiles(rig.link, kReceiveEverything, target.string()), 0);
+  ASSERT_EQ(ReceiveFiles(rig.link, kReceiveEverything, target.string()), LinkResult::kDone);
   EXPECT_EQ(rig.ui.Texts().back(), msg::kAllReceived);
 
   // The chosen folder arrives lower-cased, the folders below it as they are.

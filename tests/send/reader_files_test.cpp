@@ -29,15 +29,15 @@ B Header(const std::string& name, const std::string& extension, std::uint32_t le
 
 // Sends one raw announcement and its data, then the end burst.
 void SendRaw(Rig& rig, const std::vector<B>& records, const B& header, const std::string& data) {
-  ASSERT_EQ(rig.link.OpenLink(), 0);
-  ASSERT_EQ(rig.link.SendBurst(0x7E), 0);
-  rig.link.SendByte(static_cast<std::uint8_t>(records.size()));
+  ASSERT_EQ(rig.link.OpenLink(), LinkResult::kDone);
+  ASSERT_EQ(rig.link.SendBurst(0x7E), LinkResult::kDone);
+  ASSERT_EQ(rig.link.SendByte(static_cast<std::uint8_t>(records.size())), LinkResult::kDone);
   for (const B& r : records)
-    for (std::uint8_t b : r) rig.link.SendByte(b);
-  for (std::uint8_t b : header) rig.link.SendByte(b);
-  for (char c : data) rig.link.SendByte(static_cast<std::uint8_t>(c));
-  ASSERT_EQ(rig.link.OpenLink(), 0);
-  ASSERT_EQ(rig.link.SendBurst(0x4E), 0);
+    for (std::uint8_t b : r) ASSERT_EQ(rig.link.SendByte(b), LinkResult::kDone);
+  for (std::uint8_t b : header) ASSERT_EQ(rig.link.SendByte(b), LinkResult::kDone);
+  for (char c : data) ASSERT_EQ(rig.link.SendByte(static_cast<std::uint8_t>(c)), LinkResult::kDone);
+  ASSERT_EQ(rig.link.OpenLink(), LinkResult::kDone);
+  ASSERT_EQ(rig.link.SendBurst(0x4E), LinkResult::kDone);
 }
 
 TEST(ReaderFiles, DeviceCodesBecomeReadableNamesOnDisk) {
@@ -75,13 +75,13 @@ TEST(ReaderFiles, WrongHeaderSumOrTooDeepIsNotStored) {
 
 TEST(ReaderFiles, FileCutShortIsNotKept) {
   Rig rig;
-  ASSERT_EQ(rig.link.OpenLink(), 0);
-  ASSERT_EQ(rig.link.SendBurst(0x7E), 0);
-  rig.link.SendByte(0);
-  for (std::uint8_t b : Header("cut", "txt", 100)) rig.link.SendByte(b);
-  for (int i = 0; i < 50; ++i) rig.link.SendByte('c');
-  ASSERT_EQ(rig.link.OpenLink(), 0);
-  ASSERT_EQ(rig.link.SendBurst(0x4E), 0);
+  ASSERT_EQ(rig.link.OpenLink(), LinkResult::kDone);
+  ASSERT_EQ(rig.link.SendBurst(0x7E), LinkResult::kDone);
+  ASSERT_EQ(rig.link.SendByte(0), LinkResult::kDone);
+  for (std::uint8_t b : Header("cut", "txt", 100)) ASSERT_EQ(rig.link.SendByte(b), LinkResult::kDone);
+  for (int i = 0; i < 50; ++i) ASSERT_EQ(rig.link.SendByte('c'), LinkResult::kDone);
+  ASSERT_EQ(rig.link.OpenLink(), LinkResult::kDone);
+  ASSERT_EQ(rig.link.SendBurst(0x4E), LinkResult::kDone);
   EXPECT_FALSE(fs::exists(rig.Books() / "cut.txt"));
 }
 

@@ -12,7 +12,7 @@ namespace {
 std::string Report(int n) { return " " + std::to_string(n) + std::string(msg::kFilesSentSuffix); }
 
 struct JobRig : Rig {
-  int Run(int format) {
+  LinkResult Run(int format) {
     ui.sendFormat = format;
     return job->Run(list);
   }
@@ -40,7 +40,7 @@ struct JobRig : Rig {
 
 TEST(SendJob, EmptyListSendsNothing) {
   JobRig rig;
-  EXPECT_EQ(rig.Run(1), 1);
+  EXPECT_EQ(rig.Run(1), LinkResult::kFailed);
   ASSERT_EQ(rig.ui.messages.size(), 1u);
   EXPECT_EQ(rig.ui.messages[0].text, msg::kNothingToSend);
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Information);
@@ -52,7 +52,7 @@ TEST(SendJob, CancelledFormatQuestionSendsNothing) {
   JobRig rig;
   rig.AddFile("a.txt", "a");
   rig.ui.sendFormat = std::nullopt;
-  EXPECT_EQ(rig.job->Run(rig.list), 2);
+  EXPECT_EQ(rig.job->Run(rig.list), LinkResult::kInterrupted);
   EXPECT_TRUE(rig.reader.Received().empty());
   EXPECT_TRUE(rig.ui.messages.empty());
 }
@@ -60,9 +60,9 @@ TEST(SendJob, CancelledFormatQuestionSendsNothing) {
 TEST(SendJob, FormatChoiceIsKeptBetweenJobs) {
   JobRig rig;
   rig.AddFile("a.txt", "a");
-  EXPECT_EQ(rig.Run(2), 0);
+  EXPECT_EQ(rig.Run(2), LinkResult::kDone);
   rig.ui.sendFormat = std::nullopt;
-  rig.job->Run(rig.list);
+  (void)rig.job->Run(rig.list);  // only the questions asked matter here
   EXPECT_EQ(rig.ui.askedSendFormat, (std::vector<int>{1, 2}));
   EXPECT_EQ(rig.job->sendFormat, 2);
 }
@@ -70,7 +70,7 @@ TEST(SendJob, FormatChoiceIsKeptBetweenJobs) {
 TEST(SendJob, OneFileBarEndsFullAndReportsOne) {
   JobRig rig;
   rig.AddFile("Books/ReadMe.TXT", "read me");
-  EXPECT_EQ(rig.Run(kKeepFormat), 0);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kDone);
 
   const testing::BarState& overall = rig.Progress().bars[Bar::Overall];
   EXPECT_EQ(overall.low, 0);
@@ -106,7 +106,7 @@ TEST(SendJob, FolderIsMirroredLevelByLevel) {
   WriteFile(rig.Local("Top/Sub/B.txt"), "b");
   WriteFile(rig.Local("Top/Sub/Deeper/c.txt"), "c");
   rig.list.AddFolder(rig.Local("Top").string());
-  EXPECT_EQ(rig.Run(kKeepFormat), 0);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kDone);
 
   const auto commands = rig.Commands();
   ASSERT_EQ(rig.CodesSent(), (std::vector<std::uint8_t>{0xC4, 0x7E, 0xC4, 0x7E, 0xC4, 0x7E, 0x4E}));
@@ -143,7 +143,7 @@ TEST(SendJob, SeventhLevelIsAnnouncedButItsFilesStay) {
   WriteFile(rig.Local("t/1/2/3/4/5/6/six.txt"), "6");
   WriteFile(rig.Local("t/z.txt"), "z");
   rig.list.AddFolder(rig.Local("t").string());
-  EXPECT_EQ(rig.Run(kKeepFormat), 1);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kFailed);
 
   const auto commands = rig.Commands();
   std::vector<std::vector<std::string>> paths;
@@ -174,7 +174,7 @@ TEST(SendJob, FailingFileInAFolderLeavesTheRestOfThatFolderOut) {
   WriteFile(rig.Local("Top/d/e.txt"), "e");
   rig.AddFile("z.txt", "z");
   rig.list.AddFolder(rig.Local("Top").string());
-  EXPECT_EQ(rig.Run(kKeepFormat), 1);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kFailed);
 
   EXPECT_EQ(rig.job->sendFailed, 1);
   const auto files = Files(rig.Commands());
@@ -206,7 +206,7 @@ TEST(SendJob, NamesThatMeetInOneReaderFolderGoUnderNumberedNames) {
   rig.ui.onMessage = [&](const testing::ShownMessage& m) {
     if (m.icon == Icon::Warning) windowsAtWarning = rig.ui.created[ProgressKind::Send];
   };
-  EXPECT_EQ(rig.Run(kKeepFormat), 0);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kDone);
 
   EXPECT_EQ(ReadFile(rig.Books() / "vol" / "天龙八部第一~2.txt"), "tilde");
   EXPECT_EQ(ReadFile(rig.Books() / "vol" / "天龙八部第一卷.txt"), "upper");
@@ -228,7 +228,7 @@ TEST(SendJob, FailingSingleFileLowersTheCount) {
   rig.AddFile("good.txt", "g");
   rig.AddFile("bad😀.txt", "b");
   rig.AddFile("more.txt", "m");
-  EXPECT_EQ(rig.Run(kKeepFormat), 1);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kFailed);
   EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kSomeNotSent), Report(2)}));
   EXPECT_EQ(Files(rig.Commands()).size(), 2u);
   EXPECT_EQ(rig.Progress().bars[Bar::Overall].pos, 2);
@@ -239,7 +239,7 @@ TEST(SendJob, KeepFormatSendsADocumentUnchanged) {
   rig.word->installed = true;
   const std::string doc("\xD0\xCF\x11\xE0\x00\x01binary\r\n", 14);
   rig.AddFile("Report.DOC", doc);
-  EXPECT_EQ(rig.Run(kKeepFormat), 0);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kDone);
   EXPECT_GE(rig.word->installedAsked, 1);  // only asked
   EXPECT_EQ(rig.word->opened, 0);
   EXPECT_TRUE(rig.word->converted.empty());
@@ -258,7 +258,7 @@ TEST(SendJob, InterruptEndsTheJobWithoutReport) {
   rig.ui.onPump = [&](int n) {
     if (n == 2) rig.Progress().interrupt = true;
   };
-  EXPECT_EQ(rig.Run(kKeepFormat), 2);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kInterrupted);
   EXPECT_EQ(rig.job->userStopped, 1);
   EXPECT_TRUE(rig.ui.messages.empty());
   EXPECT_TRUE(rig.ui.Enabled(Window::Main));
@@ -278,7 +278,7 @@ TEST(SendJob, InterruptInsideAFolderEndsTheJob) {
   rig.ui.onPump = [&](int n) {
     if (n == 2) rig.Progress().interrupt = true;
   };
-  EXPECT_EQ(rig.Run(kKeepFormat), 2);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kInterrupted);
   EXPECT_TRUE(rig.ui.messages.empty());
   EXPECT_TRUE(rig.ui.Enabled(Window::Main));
   EXPECT_EQ(rig.CodesSent(), (std::vector<std::uint8_t>{0xC4, 0x7E, 0x4E}));
@@ -291,7 +291,7 @@ TEST(SendJob, LostLinkEndsTheJob) {
   rig.AddFile("c.txt", "c");
   // The reader stops answering right after the first file.
   rig.reader.SetSilentAfter(31 + 1 + 21 + 4);
-  EXPECT_EQ(rig.Run(kKeepFormat), 1);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kFailed);
   EXPECT_EQ(rig.link.linkLost, 1);
   EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kLinkError)});
   EXPECT_EQ(Files(rig.Commands()).size(), 1u);
@@ -315,7 +315,7 @@ TEST(SendJob, LinkLostResetAtTheStartOfAJob) {
   JobRig rig;
   rig.AddFile("a.txt", "a");
   rig.link.linkLost = 1;
-  EXPECT_EQ(rig.Run(kKeepFormat), 0);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kDone);
   EXPECT_EQ(rig.link.linkLost, 0);
 }
 
@@ -328,7 +328,7 @@ TEST(SendJob, ListingResumesExactlyInLargeFolders) {
   }
   WriteFile(rig.Local("Big/f150/inner.txt"), "i");  // a folder in the middle
   rig.list.AddFolder(rig.Local("Big").string());
-  EXPECT_EQ(rig.Run(kKeepFormat), 0);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kDone);
   const auto files = Files(rig.Commands());
   ASSERT_EQ(files.size(), 301u);
   std::set<std::string> names;
@@ -343,14 +343,14 @@ TEST(SendJob, LinkedFolderLoopIsNotFollowed) {
   fs::create_directory_symlink(rig.Local("Top"), rig.Local("Top/again"));
   EXPECT_EQ(SendJob::CountFiles(rig.Local("Top").string()), 1);
   rig.list.AddFolder(rig.Local("Top").string());
-  EXPECT_EQ(rig.Run(kKeepFormat), 0);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kDone);
   EXPECT_EQ(Files(rig.Commands()).size(), 1u);
 }
 
 TEST(SendJob, RootFolderCannotBeMirrored) {
   JobRig rig;
   // The root has no name to give the reader.
-  EXPECT_EQ(rig.job->WalkDirectory(0, "/", "/"), 1);
+  EXPECT_EQ(rig.job->WalkDirectory(0, "/", "/"), LinkResult::kFailed);
   EXPECT_TRUE(rig.reader.Received().empty());
 }
 
@@ -359,7 +359,7 @@ TEST(SendJob, WordDocumentsOfTheListGoThroughOneInstance) {
   rig.word->installed = true;
   rig.AddFile("Docs/Report.doc", "binary document");
   WriteFile(rig.Local("Docs/report.txt"), "the user's own text");
-  EXPECT_EQ(rig.Run(kConvertFormat), 0);
+  EXPECT_EQ(rig.Run(kConvertFormat), LinkResult::kDone);
   EXPECT_EQ(rig.word->opened, 1);
   EXPECT_EQ(rig.word->closed, 1);
   ASSERT_EQ(rig.word->converted.size(), 1u);
@@ -382,7 +382,7 @@ TEST(SendJob, WordThatCannotStartEndsTheJob) {
   rig.word->instanceOpens = false;
   rig.AddFile("a.doc", "d");
   rig.AddFile("b.txt", "b");
-  EXPECT_EQ(rig.Run(kConvertFormat), 1);
+  EXPECT_EQ(rig.Run(kConvertFormat), LinkResult::kFailed);
   ASSERT_EQ(rig.ui.messages.size(), 1u);
   EXPECT_EQ(rig.ui.messages[0].text, msg::kWordError);
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
@@ -394,7 +394,7 @@ TEST(SendJob, WordThatCannotStartEndsTheJob) {
 TEST(SendJob, WithoutWordDocumentsAreConvertedAsText) {
   JobRig rig;
   rig.AddFile("a.doc", "plain words\r\n");
-  EXPECT_EQ(rig.Run(kConvertFormat), 0);
+  EXPECT_EQ(rig.Run(kConvertFormat), LinkResult::kDone);
   ASSERT_EQ(rig.ui.messages.size(), 2u);
   EXPECT_EQ(rig.ui.messages[0].text, msg::kNoWordConvert);
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Information);
@@ -411,7 +411,7 @@ TEST(SendJob, WordDocumentsInAFolderAreConvertedOneByOne) {
   WriteFile(rig.Local("Top/x.doc"), "d1");
   WriteFile(rig.Local("Top/y.doc"), "d2");
   rig.list.AddFolder(rig.Local("Top").string());
-  EXPECT_EQ(rig.Run(kConvertFormat), 0);
+  EXPECT_EQ(rig.Run(kConvertFormat), LinkResult::kDone);
   EXPECT_EQ(rig.word->opened, 0);
   EXPECT_EQ(rig.word->converted.size(), 2u);
   EXPECT_EQ(rig.word->installedAsked, 2);
@@ -429,7 +429,7 @@ TEST(SendJob, FailedWordConversionInAFolderFailsTheWalk) {
   WriteFile(rig.Local("Top/a.doc"), "d");
   WriteFile(rig.Local("Top/b.txt"), "b");
   rig.list.AddFolder(rig.Local("Top").string());
-  EXPECT_EQ(rig.Run(kConvertFormat), 1);
+  EXPECT_EQ(rig.Run(kConvertFormat), LinkResult::kFailed);
   EXPECT_TRUE(Files(rig.Commands()).empty());
   // Nothing arrived, and the report says so.
   EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kSomeNotSent), Report(0)}));
@@ -438,7 +438,7 @@ TEST(SendJob, FailedWordConversionInAFolderFailsTheWalk) {
 TEST(SendJob, FileNameStartingWithABlankIsStillAFile) {
   JobRig rig;
   rig.AddFile(" lead.txt", "l");
-  EXPECT_EQ(rig.Run(kKeepFormat), 0);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kDone);
   const auto files = Files(rig.Commands());
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].Name(), " lead");

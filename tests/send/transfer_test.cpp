@@ -17,7 +17,7 @@ std::string Pattern(std::size_t n) {
 
 struct KeepRig : Rig {
   // A file sent in the keep format, its name the reader's name for it.
-  int Send(const fs::path& file, int depth = 0) {
+  LinkResult Send(const fs::path& file, int depth = 0) {
     job->sendFormat = kKeepFormat;
     job->sourcePath = file.string();
     return job->SendAsIs(depth, file.string());
@@ -28,7 +28,7 @@ TEST(SendFile, AnnouncementIsBurstDepthRecordsHeaderThenData) {
   KeepRig rig;
   const fs::path file = rig.Local("books/report.txt");
   WriteFile(file, "hello");
-  ASSERT_EQ(rig.Send(file, 1), 0);
+  ASSERT_EQ(rig.Send(file, 1), LinkResult::kDone);
 
   std::vector<std::uint8_t> expected;
   for (int b = 0; b <= 20; ++b) expected.push_back(static_cast<std::uint8_t>(b));
@@ -55,7 +55,7 @@ TEST(SendFile, FullBlocksThenSingleBytesWithPumpAndBar) {
   // before each of the 500 remaining bytes.
   std::vector<std::size_t> at;
   rig.ui.onPump = [&](int) { at.push_back(rig.reader.Received().size()); };
-  ASSERT_EQ(rig.Send(file), 0);
+  ASSERT_EQ(rig.Send(file), LinkResult::kDone);
 
   const std::size_t start = 31 + 1 + 21;  // opening, depth, header
   ASSERT_EQ(at.size(), 2u + 500u);
@@ -85,7 +85,7 @@ TEST(SendFile, EmptyFileGoesAsOneByte) {
   const fs::path file = rig.Local("empty.txt");
   WriteFile(file, "");
   rig.ui.NewProgress(ProgressKind::Send);
-  ASSERT_EQ(rig.Send(file), 0);
+  ASSERT_EQ(rig.Send(file), LinkResult::kDone);
   const auto files = Files(rig.Commands());
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].header[19], 1);
@@ -99,7 +99,7 @@ TEST(SendFile, FileChosenOnItsOwnGoesWithDepthZero) {
   KeepRig rig;
   const fs::path file = rig.Local("a/b/c.txt");
   WriteFile(file, "c");
-  ASSERT_EQ(rig.Send(file, 0), 0);
+  ASSERT_EQ(rig.Send(file, 0), LinkResult::kDone);
   const auto files = Files(rig.Commands());
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].depth, 0);
@@ -112,7 +112,7 @@ TEST(SendFile, LengthBeyondTwentyFourBitsIsRefusedBeforeTheWire) {
   WriteFile(file, "");
   fs::resize_file(file, 16777216);  // sparse: nothing is written
   rig.ui.NewProgress(ProgressKind::Send);
-  EXPECT_EQ(rig.Send(file), 1);
+  EXPECT_EQ(rig.Send(file), LinkResult::kFailed);
   ASSERT_EQ(rig.ui.messages.size(), 1u);
   EXPECT_EQ(rig.ui.messages[0].text, std::string(msg::kFileTooLarge) + "big.bin");
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
@@ -124,17 +124,17 @@ TEST(SendFile, WhatCannotBeOpenedFailsSilentlyBeforeTheWire) {
   // No GBK form for the name.
   const fs::path smile = rig.Local("smile😀.txt");
   WriteFile(smile, "x");
-  EXPECT_EQ(rig.Send(smile), 1);
+  EXPECT_EQ(rig.Send(smile), LinkResult::kFailed);
   // A folder of the path without a GBK form.
   const fs::path inside = rig.Local("😀/a.txt");
   WriteFile(inside, "x");
-  EXPECT_EQ(rig.Send(inside, 1), 1);
+  EXPECT_EQ(rig.Send(inside, 1), LinkResult::kFailed);
   // A pipe would block a reader of it: not a plain file.
   const fs::path pipe = rig.Local("pipe.txt");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  EXPECT_EQ(rig.Send(pipe), 1);
+  EXPECT_EQ(rig.Send(pipe), LinkResult::kFailed);
   // Missing.
-  EXPECT_EQ(rig.Send(rig.Local("missing.txt")), 1);
+  EXPECT_EQ(rig.Send(rig.Local("missing.txt")), LinkResult::kFailed);
   EXPECT_TRUE(rig.ui.messages.empty());
   EXPECT_TRUE(rig.reader.Received().empty());
 }
@@ -147,7 +147,7 @@ TEST(SendFile, ReaderSwitchedOffIsALostLink) {
   window.Show();
   rig.ui.EnableWindow(Window::Main, false);
   rig.reader.SetOff(true);
-  EXPECT_EQ(rig.Send(file), 1);
+  EXPECT_EQ(rig.Send(file), LinkResult::kFailed);
   EXPECT_EQ(rig.link.linkLost, 1);
   EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kLinkError)});
   EXPECT_FALSE(rig.Progress().visible);
@@ -159,7 +159,7 @@ TEST(SendFile, ReaderFallingSilentMidDataIsATransferError) {
   const fs::path file = rig.Local("a.txt");
   WriteFile(file, Pattern(1500));
   rig.reader.SetSilentAfter(31 + 1 + 21 + 700);
-  EXPECT_EQ(rig.Send(file), 1);
+  EXPECT_EQ(rig.Send(file), LinkResult::kFailed);
   EXPECT_EQ(rig.link.linkLost, 0);
   ASSERT_EQ(rig.ui.messages.size(), 1u);
   EXPECT_EQ(rig.ui.messages[0].text, msg::kSendFileError);
@@ -179,7 +179,7 @@ TEST(SendFile, InterruptBetweenBlocksSendsOpeningAndEndBurst) {
   rig.ui.onPump = [&](int n) {
     if (n == 2) rig.Progress().interrupt = true;  // pressed during the first block
   };
-  EXPECT_EQ(rig.Send(file), 1);
+  EXPECT_EQ(rig.Send(file), LinkResult::kFailed);
   EXPECT_EQ(rig.job->userStopped, 1);
   EXPECT_FALSE(rig.Progress().interrupt);
   EXPECT_FALSE(rig.Progress().visible);
@@ -207,7 +207,7 @@ TEST(SendFile, InterruptJustBeforeTheEndLeavesNothingOnTheReader) {
   rig.ui.onPump = [&](int n) {
     if (n == 7) rig.Progress().interrupt = true;
   };
-  EXPECT_EQ(rig.Send(file), 1);
+  EXPECT_EQ(rig.Send(file), LinkResult::kFailed);
   EXPECT_FALSE(fs::exists(rig.Books() / "short.txt"));
   // A file that existed under that name before keeps its content.
   KeepRig again;
@@ -218,7 +218,7 @@ TEST(SendFile, InterruptJustBeforeTheEndLeavesNothingOnTheReader) {
   again.ui.onPump = [&](int n) {
     if (n == 7) again.Progress().interrupt = true;
   };
-  EXPECT_EQ(again.Send(file2), 1);
+  EXPECT_EQ(again.Send(file2), LinkResult::kFailed);
   EXPECT_EQ(ReadFile(again.Books() / "short.txt"), "old");
 }
 
@@ -229,7 +229,7 @@ TEST(SendEntry, ConvertFormatAnnouncesEbkRows) {
   rig.job->sendFormat = kConvertFormat;
   rig.job->fileKind = convert::kText;
   rig.job->sourcePath = file.string();
-  ASSERT_EQ(rig.job->SendEntry(0, file.string()), 0);
+  ASSERT_EQ(rig.job->SendEntry(0, file.string()), LinkResult::kDone);
   const auto files = Files(rig.Commands());
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].Name(), "Report");
