@@ -132,7 +132,7 @@ int PhonebookExchange::SendPhonebookFile(ExchangeFile kind) {
       return 0;
     }
     for (std::size_t offset = 0; offset < bytes.size(); offset += kFrame) {
-      for (const std::uint8_t b : {0xF4, 0xA5, 0xF9}) (void)link_.SendByte(b);
+      for (const std::uint8_t b : {std::uint8_t{0xF4}, std::uint8_t{0xA5}, std::uint8_t{0xF9}}) (void)link_.SendByte(b);
       if (!SendFrameBody(bytes, offset, msg::kSendDataFailed)) return 0;
     }
     return 1;
