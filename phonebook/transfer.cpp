@@ -92,7 +92,7 @@ PhonebookResult PhonebookExchange::SendPhonebook() {
   }
   // The reader keeps the phonebook only once the end mark is in: without it
   // nothing was sent, whatever the frames did.
-  if (link_.SendByte(kFrameMark) != kDone || link_.SendByte(kNoFrame) != kDone) {
+  if (link_.SendByte(kFrameMark) != LinkResult::kDone || link_.SendByte(kNoFrame) != LinkResult::kDone) {
     ui_.ShowMessage(msg::kSendDataFailed, msg::kCaptionFramework, Icon::Error);
     stop_ = Stop::Failed;
     return Ended();

@@ -131,11 +131,11 @@ TEST_P(PortContract, DetectOpenTheLinkAndMoveEveryByteBothWays) {
   link.DetectParallelPort();
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(link.ports.data, kBase);
-  ASSERT_EQ(link.OpenLink(), 0);
+  ASSERT_EQ(link.OpenLink(), LinkResult::kDone);
 
   std::vector<std::uint8_t> all;
   for (int b = 0; b < 256; ++b) all.push_back(static_cast<std::uint8_t>(b));
-  for (auto b : all) ASSERT_EQ(link.SendByte(b), 0) << int(b);
+  for (auto b : all) ASSERT_EQ(link.SendByte(b), LinkResult::kDone) << int(b);
   std::vector<std::uint8_t> back(all.rbegin(), all.rend());
   backend.access([&] {
     const std::vector<std::uint8_t>& got = reader.Received();
@@ -146,7 +146,7 @@ TEST_P(PortContract, DetectOpenTheLinkAndMoveEveryByteBothWays) {
   });
   std::vector<std::uint8_t> got;
   for (std::size_t i = 0; i < back.size(); ++i) {
-    ASSERT_EQ(link.ReceiveByte(), 0) << i;
+    ASSERT_EQ(link.ReceiveByte(), LinkResult::kDone) << i;
     got.push_back(link.receivedByte);
   }
   EXPECT_EQ(got, back);

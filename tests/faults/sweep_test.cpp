@@ -76,15 +76,15 @@ struct Station {
   Link link{cable, clock, ui};
 };
 
-int FromPhonebook(PhonebookResult r) {
+LinkResult FromPhonebook(PhonebookResult r) {
   switch (r) {
     case PhonebookResult::Done:
-      return kDone;
+      return LinkResult::kDone;
     case PhonebookResult::Interrupted:
     case PhonebookResult::Cancelled:
-      return kInterrupted;
+      return LinkResult::kInterrupted;
     default:
-      return kFailed;
+      return LinkResult::kFailed;
   }
 }
 
@@ -138,11 +138,11 @@ struct Operation {
   ProgressKind window;
   bool hasWindow;
   std::function<void(Station&)> setup;
-  std::function<int(Station&)> run;
+  std::function<LinkResult(Station&)> run;
   std::string success;  // the closing message of a completed run
 };
 
-int RunSend(Station& s, bool folder) {
+LinkResult RunSend(Station& s, bool folder) {
   send::SendList list;
   if (folder)
     list.AddFolder((s.Local() / "tree").string());
@@ -234,7 +234,7 @@ Baseline Measure(const Operation& op) {
   op.setup(s);
   Baseline b;
   b.before = s.Observe();
-  EXPECT_EQ(op.run(s), kDone) << op.name;
+  EXPECT_EQ(op.run(s), LinkResult::kDone) << op.name;
   b.after = s.Observe();
   b.moved = s.cable.Moved();
   b.given = static_cast<long long>(s.reader.GivenCount());
@@ -271,15 +271,15 @@ bool QuietBurstFailure(const Operation& op, Station& s) {
   return (op.name == "phonebook send" || op.name == "phonebook clear") && s.reader.Received().size() <= 31;
 }
 
-::testing::AssertionResult Sound(const Operation& op, const Baseline& b, Station& s, int result,
+::testing::AssertionResult Sound(const Operation& op, const Baseline& b, Station& s, LinkResult result,
                                  const std::string& fault) {
   auto fail = [&](const std::string& what) {
     std::string shown;
     for (const auto& m : s.fake.messages) shown += " [" + m.text + "]";
-    return ::testing::AssertionFailure() << op.name << ", " << fault << ": " << what << " (result " << result
-                                         << ", shown:" << shown << ")";
+    return ::testing::AssertionFailure() << op.name << ", " << fault << ": " << what << " (result "
+                                         << static_cast<int>(result) << ", shown:" << shown << ")";
   };
-  if (result < 0 || result > 2) return fail("no such result");
+  if (static_cast<int>(result) < 0 || static_cast<int>(result) > 2) return fail("no such result");
   if (s.clock.elapsedMs > b.elapsedMs + kWaitBudgetMs)
     return fail("waited " + std::to_string(s.clock.elapsedMs) + " ms of virtual time");
   const Observed now = s.Observe();
@@ -298,11 +298,11 @@ bool QuietBurstFailure(const Operation& op, Station& s) {
   const auto& messages = s.fake.messages;
   bool errorShown = !s.fake.diagnostics.empty();
   for (const auto& m : messages) errorShown = errorShown || m.icon == Icon::Error;
-  if (result == kDone) {
+  if (result == LinkResult::kDone) {
     if (now.perFile != b.after.perFile || now.whole != b.after.whole) return fail("reported done, not all done");
     if (messages.empty() || messages.back().text != op.success) return fail("done without its closing message");
     if (errorShown) return fail("done after an error message");
-  } else if (result == kFailed && !errorShown && !QuietBurstFailure(op, s)) {
+  } else if (result == LinkResult::kFailed && !errorShown && !QuietBurstFailure(op, s)) {
     return fail("failed without a message");
   }
   if (!s.fake.Enabled(Window::Main) || !s.fake.Enabled(Window::Phonebook)) return fail("window left disabled");
@@ -328,7 +328,7 @@ template <typename Inject>
   Station s(options);
   op.setup(s);
   inject(s);
-  int result = -1;
+  LinkResult result = LinkResult::kFailed;
   try {
     result = op.run(s);
   } catch (const Hang&) {
@@ -365,7 +365,7 @@ TEST_P(Sweep, SlowReaderCompletesAsAFastOne) {
     options.slow = slow;
     Station s(options);
     op.setup(s);
-    ASSERT_EQ(op.run(s), kDone) << op.name << ", slow=" << slow;
+    ASSERT_EQ(op.run(s), LinkResult::kDone) << op.name << ", slow=" << slow;
     const Observed now = s.Observe();
     EXPECT_EQ(now.perFile, b.after.perFile) << op.name << ", slow=" << slow;
     EXPECT_EQ(now.whole, b.after.whole) << op.name << ", slow=" << slow;
@@ -450,12 +450,12 @@ TEST_P(Sweep, CtrlCAtEveryPoint) {
       auto* window = static_cast<cli::TerminalProgress*>(terminal.Progress(op.window));
       if (window != nullptr && window->visible()) std::raise(SIGINT);
     };
-    int result = -1;
+    LinkResult result = LinkResult::kFailed;
     try {
       result = op.run(s);
     } catch (const Hang&) {}
-    ASSERT_TRUE(result == kDone || result == kInterrupted)
-        << op.name << ", Ctrl-C after " << n << ": " << result << "\n"
+    ASSERT_TRUE(result == LinkResult::kDone || result == LinkResult::kInterrupted)
+        << op.name << ", Ctrl-C after " << n << ": " << static_cast<int>(result) << "\n"
         << err.str();
     const Observed now = s.Observe();
     ASSERT_EQ(now.fixed, b.before.fixed) << op.name << ", Ctrl-C after " << n;
@@ -469,7 +469,7 @@ TEST_P(Sweep, CtrlCAtEveryPoint) {
                     (done.count(name) != 0 && done.at(name) == bytes))
             << op.name << ", Ctrl-C after " << n << ": " << area << "/" << name;
       }
-    if (result == kDone) {
+    if (result == LinkResult::kDone) {
       ASSERT_NE(err.str().find(op.success), std::string::npos) << err.str();
     }
     terminal.PumpMessage();  // nothing left pending for the next run

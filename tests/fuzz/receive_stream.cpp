@@ -55,12 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Link link(cable, clock, ui);
   int result = -1;
   try {
-    result = ReceiveFiles(link, mode, target.string());
+    result = static_cast<int>(ReceiveFiles(link, mode, target.string()));  // the numbers are checked below
   } catch (const fuzz::ScriptEnded&) {}
   FUZZ_REQUIRE(result >= -1 && result <= 2);
   FUZZ_REQUIRE(CountBelow(outside) == 0);
   for (const auto& entry : fs::directory_iterator(sandbox)) FUZZ_REQUIRE(entry.path().filename() == "target");
-  if (result == kDone) {
+  if (result == static_cast<int>(LinkResult::kDone)) {
     FUZZ_REQUIRE(!ui.messages.empty() && ui.messages.back().text == msg::kAllReceived);
   }
   return 0;
