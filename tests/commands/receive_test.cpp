@@ -201,7 +201,7 @@ TEST(ReceiveFiles, ALocalFileOfOtherContentIsReplacedOnlyWhenTheUserSaysSo) {
                                Item({0, 0, 2}, "b", "txt", {}, fresh),
                                Item({0, 0, 2}, "c", "txt", {}, fresh),
                                {0xB2}})),
-              0);
+              LinkResult::kDone);
     // The question names the file; one with the same content is not asked about.
     ASSERT_EQ(rig.ui.replaceAsked.size(), c.asked);
     EXPECT_EQ(rig.ui.replaceAsked[0], (rig.target / "a.txt").string());
