@@ -4,6 +4,7 @@
 // that leaves the trail bytes of double-byte characters alone.
 #include "common/environment.h"
 #include "convert/convert.h"
+#include "convert/encoding.h"
 #include "convert/html.h"
 #include "convert/layout.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -35,7 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Context ctx{env, ui, width};
     const fs::path doc = dir / "page.htm";
     fuzz::WriteBytes(doc, page);
-    if (HtmlTextToEbook(ctx, doc.string()) == 0) FUZZ_REQUIRE(fuzz::ReadBytes(env.SystemFile(kEbookWork)) == rows);
+    // The rows above take the bytes as GB/Big5; a page found to be in another
+    // coding, or declaring one, is decoded first and may rightly differ.
+    const bool legacy = DetectFileCoding(doc.string()) == TextCoding::kLegacy && MetaCharset(page).empty();
+    if (HtmlTextToEbook(ctx, doc.string()) == 0 && legacy)
+      FUZZ_REQUIRE(fuzz::ReadBytes(env.SystemFile(kEbookWork)) == rows);
   }
   return 0;
 }
