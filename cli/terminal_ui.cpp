@@ -60,7 +60,11 @@ std::vector<std::size_t> CharStarts(std::string_view text, std::vector<std::size
   for (std::int32_t i = 0; i < length;) {
     starts.push_back(static_cast<std::size_t>(i));
     UChar32 c = 0;
+    // ICU's macro narrows its trail bytes inside itself; the narrowing is its own.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
     U8_NEXT(text.data(), i, length, c);
+#pragma GCC diagnostic pop
     columns.push_back(CharColumns(c));
   }
   starts.push_back(text.size());

@@ -284,7 +284,7 @@ TEST(VirtualReader, SlowAnswersStillCarryEveryByte) {
   Link link(reader, clock, ui);
   for (int b = 0; b < 256; b += 17) ASSERT_EQ(link.SendByte(static_cast<std::uint8_t>(b)), LinkResult::kDone);
   reader.Give({0xA5, 0x5A, 0x00, 0xFF});
-  for (std::uint8_t want : {0xA5, 0x5A, 0x00, 0xFF}) {
+  for (int want : {0xA5, 0x5A, 0x00, 0xFF}) {
     ASSERT_EQ(link.ReceiveByte(), LinkResult::kDone);
     EXPECT_EQ(link.receivedByte, want);
   }

@@ -188,8 +188,8 @@ TEST(SendJob, FailingFileInAFolderLeavesTheRestOfThatFolderOut) {
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
   EXPECT_EQ(rig.ui.messages[1].text, Report(2));
   EXPECT_EQ(rig.ui.diagnostics.back(), std::string(msg::kNotSentHeading) + "\n" + rig.Local("Top/b😀.txt").string() +
-                                            "\n" + rig.Local("Top/c.txt").string() + "\n" +
-                                            rig.Local("Top/d/e.txt").string());
+                                           "\n" + rig.Local("Top/c.txt").string() + "\n" +
+                                           rig.Local("Top/d/e.txt").string());
 }
 
 TEST(SendJob, NamesThatMeetInOneReaderFolderGoUnderNumberedNames) {
@@ -255,7 +255,7 @@ TEST(SendJob, InterruptEndsTheJobWithoutReport) {
   JobRig rig;
   rig.AddFile("a.txt", std::string(3000, 'a'));
   rig.AddFile("b.txt", "b");
-  rig.ui.onPump = [&](int n) {
+  rig.ui.onPump = [&](long long n) {
     if (n == 2) rig.Progress().interrupt = true;
   };
   EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kInterrupted);
@@ -275,7 +275,7 @@ TEST(SendJob, InterruptInsideAFolderEndsTheJob) {
   WriteFile(rig.Local("Top/b.txt"), "b");
   rig.AddFile("z.txt", "z");
   rig.list.AddFolder(rig.Local("Top").string());
-  rig.ui.onPump = [&](int n) {
+  rig.ui.onPump = [&](long long n) {
     if (n == 2) rig.Progress().interrupt = true;
   };
   EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kInterrupted);

@@ -54,7 +54,7 @@ TEST(SendFile, FullBlocksThenSingleBytesWithPumpAndBar) {
   // Where the reader's log stands at every pump: before each block, then
   // before each of the 500 remaining bytes.
   std::vector<std::size_t> at;
-  rig.ui.onPump = [&](int) { at.push_back(rig.reader.Received().size()); };
+  rig.ui.onPump = [&](long long) { at.push_back(rig.reader.Received().size()); };
   ASSERT_EQ(rig.Send(file), LinkResult::kDone);
 
   const std::size_t start = 31 + 1 + 21;  // opening, depth, header
@@ -176,7 +176,7 @@ TEST(SendFile, InterruptBetweenBlocksSendsOpeningAndEndBurst) {
   ProgressWindow& window = rig.ui.NewProgress(ProgressKind::Send);
   window.Show();
   rig.ui.EnableWindow(Window::Main, false);
-  rig.ui.onPump = [&](int n) {
+  rig.ui.onPump = [&](long long n) {
     if (n == 2) rig.Progress().interrupt = true;  // pressed during the first block
   };
   EXPECT_EQ(rig.Send(file), LinkResult::kFailed);
@@ -204,7 +204,7 @@ TEST(SendFile, InterruptJustBeforeTheEndLeavesNothingOnTheReader) {
   rig.ui.NewProgress(ProgressKind::Send);
   // Pump 1 precedes the block, pumps 2.. the ten last bytes: five go, then
   // the opening arrives while five are still due.
-  rig.ui.onPump = [&](int n) {
+  rig.ui.onPump = [&](long long n) {
     if (n == 7) rig.Progress().interrupt = true;
   };
   EXPECT_EQ(rig.Send(file), LinkResult::kFailed);
@@ -215,7 +215,7 @@ TEST(SendFile, InterruptJustBeforeTheEndLeavesNothingOnTheReader) {
   const fs::path file2 = again.Local("short.txt");
   WriteFile(file2, Pattern(1010));
   again.ui.NewProgress(ProgressKind::Send);
-  again.ui.onPump = [&](int n) {
+  again.ui.onPump = [&](long long n) {
     if (n == 7) again.Progress().interrupt = true;
   };
   EXPECT_EQ(again.Send(file2), LinkResult::kFailed);

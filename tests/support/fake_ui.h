@@ -171,7 +171,7 @@ class FakeUi final : public UserInterface {
   Scripted<std::optional<ReceiveOptions>> receiveOptions;
   std::deque<int> duplicateAnswers;          // one per duplicate name
   std::deque<ReplaceChoice> replaceAnswers;  // one per local file asked about
-  std::function<void(int)> onPump;           // called with the running pump count
+  std::function<void(long long)> onPump;     // called with the running pump count
   std::function<void(const ShownMessage&)> onMessage;
 
   // Record.
