@@ -168,7 +168,8 @@ void PhonebookWindow::OnAdd() {
 
 void PhonebookWindow::OnDelete() {
   TakeSelection();
-  DeleteSelected(model_, files_, ui_);
+  // Every outcome has shown what it needs to; the list is mirrored either way.
+  (void)DeleteSelected(model_, files_, ui_);
   Mirror();
 }
 
@@ -196,7 +197,7 @@ void PhonebookWindow::OnFind() {
 
 void PhonebookWindow::OnSend() {
   TakeSelection();
-  exchange_.SendPhonebook();
+  (void)exchange_.SendPhonebook();  // every outcome has been shown
   Mirror();
 }
 
@@ -212,7 +213,7 @@ void PhonebookWindow::OnReceive() {
 
 void PhonebookWindow::OnClearReader() {
   TakeSelection();
-  exchange_.ClearReaderPhonebook();
+  (void)exchange_.ClearReaderPhonebook();  // every outcome has been shown
   Mirror();
 }
 

@@ -57,7 +57,7 @@ bool WordDocumentAsText(CMyFileDialog& dialog, const std::string& document, std:
     ui.ShowMessage(msg::kWordError, msg::kCaption, Icon::Error);
     return false;
   }
-  if (convert::WordToText(ctx, copy) != 0) {
+  if (convert::WordToText(ctx, copy) != convert::ConvertResult::kDone) {
     convert::RemoveWordWorkCopy(copy);
     return false;
   }
@@ -75,7 +75,7 @@ bool WordDocumentAsText(CMyFileDialog& dialog, const std::string& document, std:
 bool BookAsText(CMyFileDialog& dialog, const std::string& book, convert::FileKind kind, std::string& shown) {
   convert::Context ctx{dialog.env(), dialog.ui(), dialog.settings().rowWidth};
   std::string text;
-  if (convert::BookToText(ctx, book, kind, text) != 0) return false;
+  if (convert::BookToText(ctx, book, kind, text) != convert::ConvertResult::kDone) return false;
   const std::string preview = dialog.env().SystemFile(convert::kPreviewFile);
   std::ofstream out(preview, std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -197,7 +197,7 @@ void PreviewFromWindow(CMyFileDialog& dialog) {
 
   settings.previewFormat = 2;
   convert::Context ctx{dialog.env(), ui, settings.rowWidth};
-  if (convert::ConvertForPreview(ctx, previewPath) != 0) {
+  if (convert::ConvertForPreview(ctx, previewPath) != convert::ConvertResult::kDone) {
     ui.ShowMessage(msg::kPreviewFailed, msg::kCaption, Icon::Error);
     return;
   }

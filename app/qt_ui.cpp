@@ -162,7 +162,7 @@ std::optional<ReceiveOptions> QtUserInterface::AskReceiveOptions() {
   return options;
 }
 
-int QtUserInterface::AskDuplicate(std::string_view name) {
+DuplicateChoice QtUserInterface::AskDuplicate(std::string_view name) {
   DuplicateDialog dialog(Owner(), Text(name));
   RunDialog(dialog);
   return dialog.Choice();

@@ -58,7 +58,7 @@ class QtUserInterface final : public UserInterface {
   std::optional<int> AskSendFormat(int current) override;
   std::optional<int> AskClearMode() override;
   std::optional<ReceiveOptions> AskReceiveOptions() override;
-  int AskDuplicate(std::string_view name) override;
+  DuplicateChoice AskDuplicate(std::string_view name) override;
   ReplaceChoice AskReplaceFile(std::string_view path) override;
   bool ExpandToPath(std::string_view path) override;
 

@@ -134,27 +134,27 @@ DuplicateDialog::DuplicateDialog(QWidget* parent, const QString& name) : QDialog
     std::string_view text;
     int x;
     int width;
-    int choice;
-  } buttons[] = {{1088, msg::kReplace, 8, 42, 1},
-                 {1089, msg::kSkip, 55, 42, 2},
-                 {1090, msg::kReplaceAll, 102, 48, 3},
-                 {1091, msg::kCancel, 155, 40, 4}};
+    DuplicateChoice choice;
+  } buttons[] = {{1088, msg::kReplace, 8, 42, DuplicateChoice::kReplace},
+                 {1089, msg::kSkip, 55, 42, DuplicateChoice::kSkip},
+                 {1090, msg::kReplaceAll, 102, 48, DuplicateChoice::kReplaceAll},
+                 {1091, msg::kCancel, 155, 40, DuplicateChoice::kCancel}};
   for (const auto& b : buttons) {
     QPushButton* button = Button(this, du, b.id, b.text, b.x, 32, b.width, 16);
-    const int choice = b.choice;
+    const DuplicateChoice choice = b.choice;
     connect(button, &QPushButton::clicked, this, [this, choice] { Choose(choice); });
   }
   setFixedSize(du.Size(202, 56));
 }
 
-void DuplicateDialog::Choose(int choice) {
+void DuplicateDialog::Choose(DuplicateChoice choice) {
   choice_ = choice;
-  done(choice == 4 ? QDialog::Rejected : QDialog::Accepted);
+  done(choice == DuplicateChoice::kCancel ? QDialog::Rejected : QDialog::Accepted);
 }
 
 void DuplicateDialog::reject() {
   // Escape and the close box leave without a choice.
-  choice_ = 0;
+  choice_ = DuplicateChoice::kClosed;
   QDialog::reject();
 }
 

@@ -72,19 +72,19 @@ class ReceiveOptionsDialog final : public QDialog {
 };
 
 // "提示": a name received from the reader that the phonebook already has.
-// 1 replace, 2 skip, 3 replace all, 4 cancel; 0 when closed without a button.
+// Replace, skip, replace all, cancel; kClosed when closed without a button.
 class DuplicateDialog final : public QDialog {
   Q_OBJECT
  public:
   DuplicateDialog(QWidget* parent, const QString& name);
-  int Choice() const { return choice_; }
+  DuplicateChoice Choice() const { return choice_; }
 
  protected:
   void reject() override;
 
  private:
-  void Choose(int choice);
-  int choice_ = 0;
+  void Choose(DuplicateChoice choice);
+  DuplicateChoice choice_ = DuplicateChoice::kClosed;
 };
 
 // A received file would replace a local file of other content: the

@@ -248,7 +248,7 @@ void BM_TextToEbook(benchmark::State& state) {
   const std::string& path = space.Text();
   Context ctx{space.env, space.ui, static_cast<int>(state.range(0))};
   for (auto _ : state) {
-    if (TextToEbook(ctx, path) != 0) state.SkipWithError("TextToEbook failed");
+    if (TextToEbook(ctx, path) != ConvertResult::kDone) state.SkipWithError("TextToEbook failed");
   }
   state.SetBytesProcessed(FileBytes(path) * state.iterations());
 }
@@ -260,7 +260,7 @@ void BM_Utf8TextToEbook(benchmark::State& state) {
   const std::string& path = space.Utf8Text();
   Context ctx{space.env, space.ui, 20};
   for (auto _ : state) {
-    if (TextToEbook(ctx, path) != 0) state.SkipWithError("TextToEbook failed");
+    if (TextToEbook(ctx, path) != ConvertResult::kDone) state.SkipWithError("TextToEbook failed");
   }
   state.SetBytesProcessed(FileBytes(path) * state.iterations());
 }
@@ -273,7 +273,7 @@ void BM_Utf16TextToEbook(benchmark::State& state) {
   const std::string& path = space.Utf16Text();
   Context ctx{space.env, space.ui, 20};
   for (auto _ : state) {
-    if (TextToEbook(ctx, path) != 0) state.SkipWithError("TextToEbook failed");
+    if (TextToEbook(ctx, path) != ConvertResult::kDone) state.SkipWithError("TextToEbook failed");
   }
   state.SetBytesProcessed(FileBytes(path) * state.iterations());
 }
@@ -286,7 +286,7 @@ void BM_EpubToEbook(benchmark::State& state) {
   const std::string& path = space.Epub();
   Context ctx{space.env, space.ui, 20};
   for (auto _ : state) {
-    if (BookToEbook(ctx, path, kEpub) != 0) state.SkipWithError("BookToEbook failed");
+    if (BookToEbook(ctx, path, kEpub) != ConvertResult::kDone) state.SkipWithError("BookToEbook failed");
   }
   state.SetBytesProcessed(FileBytes(path) * state.iterations());
 }
@@ -312,7 +312,7 @@ void BM_HtmlTextToEbook(benchmark::State& state) {
   const std::string& path = space.Page();
   Context ctx{space.env, space.ui, 20};
   for (auto _ : state) {
-    if (HtmlTextToEbook(ctx, path) != 0) state.SkipWithError("HtmlTextToEbook failed");
+    if (HtmlTextToEbook(ctx, path) != ConvertResult::kDone) state.SkipWithError("HtmlTextToEbook failed");
   }
   state.SetBytesProcessed(FileBytes(path) * state.iterations());
 }
@@ -338,7 +338,7 @@ void BM_CheckTextCodeBig5(benchmark::State& state) {
   Context ctx{space.env, space.ui, 20};
   Big5ToGbTable();
   for (auto _ : state) {
-    if (CheckTextCode(ctx) != 2) state.SkipWithError("rows not taken for Big5");
+    if (CheckTextCode(ctx) != TextCode::kRecoded) state.SkipWithError("rows not taken for Big5");
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(rows.size()) * state.iterations());
 }

@@ -114,7 +114,8 @@ void BM_SendConverted1MB(benchmark::State& state) {
     state.PauseTiming();
     const auto t0 = Clock::now();
     std::string sendPath;
-    if (convert::ConvertForSend(rig.ctx, rig.file, convert::kText, sendPath) != 0) state.SkipWithError("conversion");
+    if (convert::ConvertForSend(rig.ctx, rig.file, convert::kText, sendPath) != convert::ConvertResult::kDone)
+      state.SkipWithError("conversion");
     const auto t1 = Clock::now();
     ReadAndProgress(rig, sendPath);
     const auto t2 = Clock::now();
@@ -147,7 +148,8 @@ void BM_Convert1MB(benchmark::State& state) {
   Rig rig;
   for (auto _ : state) {
     std::string sendPath;
-    if (convert::ConvertForSend(rig.ctx, rig.file, convert::kText, sendPath) != 0) state.SkipWithError("conversion");
+    if (convert::ConvertForSend(rig.ctx, rig.file, convert::kText, sendPath) != convert::ConvertResult::kDone)
+      state.SkipWithError("conversion");
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kSize));
 }

@@ -70,14 +70,14 @@ int RunConvert(Context& context) {
   // OUTPUT as it was and "-" can stand for standard output.
   const std::string work = context.env().SystemFile("quirel-convert-" + std::to_string(::getpid()) + ".ebk");
   convert::Context ctx{context.env(), context.ui(), rowWidth};
-  const int converted = convert::ConvertDocument(ctx, input, work);
+  const convert::ConvertResult converted = convert::ConvertDocument(ctx, input, work);
   std::string bytes;
-  if (converted == 0) {
+  if (converted == convert::ConvertResult::kDone) {
     std::ifstream in(work, std::ios::binary);
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   std::filesystem::remove(work, ec);
-  if (converted != 0) {
+  if (converted != convert::ConvertResult::kDone) {
     std::cerr << "quirel convert: " << input << " was not converted\n";
     return kExitFailed;
   }

@@ -24,7 +24,7 @@ constexpr const char* kFieldOptions[PhonebookRecord::kFieldCount] = {
 // everything else on.
 class DuplicateAnswer final : public UserInterface {
  public:
-  DuplicateAnswer(UserInterface& inner, int choice) : inner_(inner), choice_(choice) {}
+  DuplicateAnswer(UserInterface& inner, DuplicateChoice choice) : inner_(inner), choice_(choice) {}
   Answer ShowMessage(std::string_view text, std::string_view caption, Icon icon, Buttons buttons) override {
     return inner_.ShowMessage(text, caption, icon, buttons);
   }
@@ -37,13 +37,13 @@ class DuplicateAnswer final : public UserInterface {
   std::optional<int> AskSendFormat(int current) override { return inner_.AskSendFormat(current); }
   std::optional<int> AskClearMode() override { return inner_.AskClearMode(); }
   std::optional<ReceiveOptions> AskReceiveOptions() override { return inner_.AskReceiveOptions(); }
-  int AskDuplicate(std::string_view) override { return choice_; }
+  DuplicateChoice AskDuplicate(std::string_view) override { return choice_; }
   ReplaceChoice AskReplaceFile(std::string_view path) override { return inner_.AskReplaceFile(path); }
   bool ExpandToPath(std::string_view path) override { return inner_.ExpandToPath(path); }
 
  private:
   UserInterface& inner_;
-  int choice_;
+  DuplicateChoice choice_;
 };
 
 int ExitCode(PhonebookResult result) {
@@ -128,7 +128,7 @@ int RunShow(Context& context, Book& book) {
 
 int SaveExit(const SaveOutcome& outcome) {
   if (outcome.saved) return kExitDone;
-  return outcome.saveResult == 7 ? kExitInterrupted : kExitFailed;
+  return outcome.saveResult == SaveResult::kDeclined ? kExitInterrupted : kExitFailed;
 }
 
 int RunAdd(Context& context, Book& book) {
@@ -166,8 +166,15 @@ int RunDelete(Context& context, Book& book) {
     if (!index) return kExitFailed;
     book.list.Select(*index);
   }
-  const int result = DeleteSelected(book.list, book.files, context.ui());
-  return result == 0 ? kExitDone : result == 2 ? kExitInterrupted : kExitFailed;
+  switch (DeleteSelected(book.list, book.files, context.ui())) {
+    case DeleteResult::kDeleted:
+      return kExitDone;
+    case DeleteResult::kDeclined:
+      return kExitInterrupted;
+    case DeleteResult::kFailed:
+      break;
+  }
+  return kExitFailed;
 }
 
 int RunExchange(Context& context, Book& book) {
@@ -191,7 +198,8 @@ int RunExchange(Context& context, Book& book) {
     if (*choice == 0) choice.reset();
   }
   std::optional<DuplicateAnswer> fixed;
-  if (choice) fixed.emplace(context.ui(), *choice);
+  // The option names are listed in the order of the prompt's numbers.
+  if (choice) fixed.emplace(context.ui(), static_cast<DuplicateChoice>(*choice));
   UserInterface& ui = fixed ? static_cast<UserInterface&>(*fixed) : context.ui();
   PhonebookExchange exchange(context.link(), ui, book.files, book.list);
   exchange.ProbePorts();

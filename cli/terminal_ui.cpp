@@ -298,23 +298,23 @@ std::optional<ReceiveOptions> TerminalUi::AskReceiveOptions() {
   return std::nullopt;
 }
 
-int TerminalUi::AskDuplicate(std::string_view name) {
+DuplicateChoice TerminalUi::AskDuplicate(std::string_view name) {
   if (duplicateChoice_) return *duplicateChoice_;
-  constexpr int kReplaceChoice = 1, kSkipChoice = 2, kCancelChoice = 4;
-  if (questionAnswer_) return *questionAnswer_ == Answer::Yes ? kReplaceChoice : kSkipChoice;
+  if (questionAnswer_) return *questionAnswer_ == Answer::Yes ? DuplicateChoice::kReplace : DuplicateChoice::kSkip;
   ClearLine();
   err_ << msg::kDuplicateFound << ' ' << name << '\n';
   if (!inIsTerminal_) {
     // Without anyone to ask, leave the store as it was, and say so.
     err_ << kNoTerminalNote << "nothing is changed (--yes replaces, --no keeps the PC's records)\n" << std::flush;
-    return kCancelChoice;
+    return DuplicateChoice::kCancel;
   }
   for (;;) {
     err_ << "1 " << msg::kReplace << "  2 " << msg::kSkip << "  3 " << msg::kReplaceAll << "  4 " << msg::kCancel
          << ": " << std::flush;
     std::string line;
-    if (!ReadLine(line)) return kCancelChoice;
-    if (line.size() == 1 && line[0] >= '1' && line[0] <= '4') return line[0] - '0';
+    if (!ReadLine(line)) return DuplicateChoice::kCancel;
+    // The digits typed are the buttons' numbers.
+    if (line.size() == 1 && line[0] >= '1' && line[0] <= '4') return static_cast<DuplicateChoice>(line[0] - '0');
   }
 }
 

@@ -74,7 +74,7 @@ class TerminalUi final : public UserInterface {
   void SetSendFormat(std::optional<int> format) { sendFormat_.emplace(format); }
   void SetClearMode(std::optional<int> mode) { clearMode_.emplace(mode); }
   void SetReceiveOptions(std::optional<ReceiveOptions> options) { receiveOptions_.emplace(std::move(options)); }
-  void SetDuplicateChoice(int choice) { duplicateChoice_ = choice; }
+  void SetDuplicateChoice(DuplicateChoice choice) { duplicateChoice_ = choice; }
   // The terminal's width for the progress line; 0 asks the terminal.
   void SetColumns(std::size_t columns) { columns_ = columns; }
   // --overwrite (ReplaceAll) or --no-clobber (KeepAll).
@@ -94,7 +94,7 @@ class TerminalUi final : public UserInterface {
   std::optional<ReceiveOptions> AskReceiveOptions() override;
   // --yes replaces the duplicate, --no keeps the PC's record; without a
   // terminal to ask on, the receive is cancelled with a note.
-  int AskDuplicate(std::string_view name) override;
+  DuplicateChoice AskDuplicate(std::string_view name) override;
   ReplaceChoice AskReplaceFile(std::string_view path) override;
   bool ExpandToPath(std::string_view) override { return true; }
 
@@ -118,7 +118,7 @@ class TerminalUi final : public UserInterface {
   std::optional<std::optional<int>> sendFormat_;
   std::optional<std::optional<int>> clearMode_;
   std::optional<std::optional<ReceiveOptions>> receiveOptions_;
-  std::optional<int> duplicateChoice_;
+  std::optional<DuplicateChoice> duplicateChoice_;
   std::optional<ReplaceChoice> replaceChoice_;
 
   std::map<ProgressKind, std::unique_ptr<TerminalProgress>> windows_;

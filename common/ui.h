@@ -42,6 +42,10 @@ class ProgressWindow {
 // Which window a long operation disables while it runs.
 enum class Window { Main, Phonebook };
 
+// Answer to the duplicate-name prompt of a phonebook receive, numbered as
+// its buttons; kClosed when it was closed without one.
+enum class DuplicateChoice : int { kClosed = 0, kReplace = 1, kSkip = 2, kReplaceAll = 3, kCancel = 4 };
+
 // What to do with a received file whose name is taken by a local file of
 // other content. The "all" answers hold for the rest of that receive.
 enum class ReplaceChoice { Replace, Keep, ReplaceAll, KeepAll };
@@ -90,9 +94,8 @@ class UserInterface {
   virtual std::optional<int> AskSendFormat(int current) = 0;
   virtual std::optional<int> AskClearMode() = 0;
   virtual std::optional<ReceiveOptions> AskReceiveOptions() = 0;
-  // Duplicate-name prompt of a phonebook receive: 1 replace, 2 skip,
-  // 3 replace all, 4 cancel, 0 closed without a button.
-  virtual int AskDuplicate(std::string_view name) = 0;
+  // Duplicate-name prompt of a phonebook receive.
+  [[nodiscard]] virtual DuplicateChoice AskDuplicate(std::string_view name) = 0;
   // A received file would replace the local file at path, whose content
   // differs. Closing the question keeps the local file.
   virtual ReplaceChoice AskReplaceFile(std::string_view path) = 0;

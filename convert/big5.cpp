@@ -198,18 +198,18 @@ int LooksLikeBig5(const std::string& path) {
   return lowTrail > 0 ? 1 : 0;
 }
 
-int CheckTextCode(Context& ctx) { return CheckTextCode(ctx, RowCoding::kAsk); }
+TextCode CheckTextCode(Context& ctx) { return CheckTextCode(ctx, RowCoding::kAsk); }
 
-int CheckTextCode(Context& ctx, RowCoding rows) {
-  if (rows == RowCoding::kGb) return 0;
+TextCode CheckTextCode(Context& ctx, RowCoding rows) {
+  if (rows == RowCoding::kGb) return TextCode::kGb;
   CodeConverter converter;
   converter.inputPath = ctx.env.SystemFile(kEbookWork);
   converter.outputPath = ctx.env.SystemFile(kRecodedWork);
-  if (rows == RowCoding::kAsk && LooksLikeBig5(converter.inputPath) == 0) return 0;
-  if (!converter.Load()) return 1;
+  if (rows == RowCoding::kAsk && LooksLikeBig5(converter.inputPath) == 0) return TextCode::kGb;
+  if (!converter.Load()) return TextCode::kFailed;
   converter.Convert();
-  if (!converter.Write()) return 1;
-  return 2;
+  if (!converter.Write()) return TextCode::kFailed;
+  return TextCode::kRecoded;
 }
 
 }  // namespace quirel::convert

@@ -238,34 +238,34 @@ BookStatus ReadBook(FileKind kind, std::string_view bytes, Paragraphs& out) {
   return status;
 }
 
-int BookToEbook(Context& ctx, const std::string& path, FileKind kind) {
-  if (!ValidRowWidth(ctx.rowWidth)) return 1;
+ConvertResult BookToEbook(Context& ctx, const std::string& path, FileKind kind) {
+  if (!ValidRowWidth(ctx.rowWidth)) return ConvertResult::kFailed;
   Paragraphs paragraphs;
-  if (!ReadBookFile(ctx, path, kind, paragraphs)) return 1;
+  if (!ReadBookFile(ctx, path, kind, paragraphs)) return ConvertResult::kFailed;
   const std::string text = ParagraphsToGb(paragraphs);
   FileRowSink rows(ctx.env.SystemFile(kEbookWork));
   if (!rows.ok()) {
     ctx.ui.ShowMessage(msg::kNoDiskSpace1, msg::kCaption, Icon::Error);
-    return 1;
+    return ConvertResult::kFailed;
   }
   StringSource in(text);
   LayoutTextStream(in, ctx.rowWidth, rows);
   if (!rows.Close()) {
     ctx.ui.ShowMessage(msg::kNoDiskSpace1, msg::kCaption, Icon::Error);
-    return 1;
+    return ConvertResult::kFailed;
   }
-  return 0;
+  return ConvertResult::kDone;
 }
 
-int BookToText(Context& ctx, const std::string& path, FileKind kind, std::string& utf8) {
+ConvertResult BookToText(Context& ctx, const std::string& path, FileKind kind, std::string& utf8) {
   utf8.clear();
   Paragraphs paragraphs;
-  if (!ReadBookFile(ctx, path, kind, paragraphs)) return 1;
+  if (!ReadBookFile(ctx, path, kind, paragraphs)) return ConvertResult::kFailed;
   for (const std::string& p : paragraphs) {
     if (!utf8.empty()) utf8 += "\n\n";
     utf8 += p;
   }
-  return 0;
+  return ConvertResult::kDone;
 }
 
 // Shared by the PDF reader: lines of one block joined into one paragraph.

@@ -48,29 +48,35 @@ bool IsBookKind(FileKind kind);
 // the document's coding already gave.
 enum class RowCoding { kAsk, kGb, kBig5 };
 
-int TextToEbook(Context& ctx, const std::string& path);  // 0 done, 1 failed
+// How a conversion ended; a failure has shown its message where it shows one.
+enum class ConvertResult : int { kDone = 0, kFailed = 1 };
+// What the Big5 check made of the rows: GB as they are (the e-book work file),
+// recoded from Big5 (the recoded work file), or failed.
+enum class TextCode : int { kGb = 0, kFailed = 1, kRecoded = 2 };
+
+[[nodiscard]] ConvertResult TextToEbook(Context& ctx, const std::string& path);
 // The same, saying how the rows are coded. A file that is no text in any
 // coding is refused with a message.
-int TextToEbook(Context& ctx, const std::string& path, RowCoding& rows);
-int LooksLikeBig5(const std::string& path);  // 1, 0, -1
-int CheckTextCode(Context& ctx);             // 0 GB, 2 recoded, 1 failed
-int CheckTextCode(Context& ctx, RowCoding rows);
-int StripHtml(Context& ctx, const std::string& path);  // 1 written, 0 failed
-int StripHtml(Context& ctx, const std::string& path, RowCoding& rows);
-int HtmlTextToEbook(Context& ctx, const std::string& path);  // 0 done, 1 failed
-int HtmlTextToEbook(Context& ctx, const std::string& path, RowCoding& rows);
+[[nodiscard]] ConvertResult TextToEbook(Context& ctx, const std::string& path, RowCoding& rows);
+[[nodiscard]] int LooksLikeBig5(const std::string& path);  // 1, 0, -1
+[[nodiscard]] TextCode CheckTextCode(Context& ctx);
+[[nodiscard]] TextCode CheckTextCode(Context& ctx, RowCoding rows);
+[[nodiscard]] int StripHtml(Context& ctx, const std::string& path);  // 1 written, 0 failed
+[[nodiscard]] int StripHtml(Context& ctx, const std::string& path, RowCoding& rows);
+[[nodiscard]] ConvertResult HtmlTextToEbook(Context& ctx, const std::string& path);
+[[nodiscard]] ConvertResult HtmlTextToEbook(Context& ctx, const std::string& path, RowCoding& rows);
 
-// A book (IsBookKind) to rows in the e-book work file: 0 done, 1 failed (a
-// message shown when the book is damaged, protected or holds no text).
-int BookToEbook(Context& ctx, const std::string& path, FileKind kind);
+// A book (IsBookKind) to rows in the e-book work file; a failure shows a
+// message when the book is damaged, protected or holds no text.
+[[nodiscard]] ConvertResult BookToEbook(Context& ctx, const std::string& path, FileKind kind);
 // A book's text as UTF-8, paragraphs separated by an empty line, for a
-// preview that keeps the format. 0 done, 1 failed (message shown).
-int BookToText(Context& ctx, const std::string& path, FileKind kind, std::string& utf8);
+// preview that keeps the format; a failure shows its message.
+[[nodiscard]] ConvertResult BookToText(Context& ctx, const std::string& path, FileKind kind, std::string& utf8);
 
 // The document's path with the extension of its name replaced by ".txt".
 std::string TextPathFor(const std::string& documentPath);
 bool WordInstalled();
-int WordToText(Context& ctx, const std::string& documentPath);  // 0 done, 1 failed (message shown)
+[[nodiscard]] ConvertResult WordToText(Context& ctx, const std::string& documentPath);  // failure shown
 
 // Several documents converted by one word-processor run.
 class WordInstance {
@@ -95,16 +101,16 @@ class WordInstance {
 // The conversion of one file in the convert format, as a send does it:
 // web page -> HtmlTextToEbook, e-book -> the file itself, other books ->
 // BookToEbook, anything else -> TextToEbook; then CheckTextCode where the
-// rows may be Big5. On 0, sendPath is
+// rows may be Big5. When done, sendPath is
 // the file whose bytes go to the reader.
-int ConvertForSend(Context& ctx, const std::string& path, FileKind kind, std::string& sendPath);
+[[nodiscard]] ConvertResult ConvertForSend(Context& ctx, const std::string& path, FileKind kind, std::string& sendPath);
 
 // The conversion for the preview: leaves the result in vantrel.txt of the
-// system directory. 0 done, 1 failed (a message possibly shown). The kind
+// system directory (a failure possibly shows a message). The kind
 // comes from the file's name (not from the folders above it); a Word
 // document is converted through a copy in the system directory, so that a
 // text file of the same name beside it is left alone.
-int ConvertForPreview(Context& ctx, const std::string& path);
+[[nodiscard]] ConvertResult ConvertForPreview(Context& ctx, const std::string& path);
 
 // A copy of a Word document in the system directory's work folder, for the
 // word processor to write its text beside; empty when it cannot be made.
@@ -113,8 +119,8 @@ std::string WordWorkCopy(Context& ctx, const std::string& documentPath);
 void RemoveWordWorkCopy(const std::string& copyPath);
 
 // One document converted exactly as a send in the convert format would, the
-// bytes that would be sent written to outputPath. 0 done, 1 failed (a
-// message shown where the conversion shows one).
-int ConvertDocument(Context& ctx, const std::string& inputPath, const std::string& outputPath);
+// bytes that would be sent written to outputPath (a failure shows a
+// message where the conversion shows one).
+[[nodiscard]] ConvertResult ConvertDocument(Context& ctx, const std::string& inputPath, const std::string& outputPath);
 
 }  // namespace quirel::convert

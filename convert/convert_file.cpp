@@ -9,17 +9,17 @@ namespace quirel::convert {
 
 namespace fs = std::filesystem;
 
-int ConvertDocument(Context& ctx, const std::string& inputPath, const std::string& outputPath) {
+ConvertResult ConvertDocument(Context& ctx, const std::string& inputPath, const std::string& outputPath) {
   FileKind kind = ClassifyName(LowerAscii(fs::path(inputPath).filename().string()));
   std::string path = inputPath;
   std::string copy;
   if (kind == kWordDocument) {
     if (WordInstalled()) {
       copy = WordWorkCopy(ctx, inputPath);
-      if (copy.empty()) return 1;
-      if (WordToText(ctx, copy) != 0) {
+      if (copy.empty()) return ConvertResult::kFailed;
+      if (WordToText(ctx, copy) != ConvertResult::kDone) {
         RemoveWordWorkCopy(copy);
-        return 1;
+        return ConvertResult::kFailed;
       }
       path = TextPathFor(copy);
       kind = kText;
@@ -29,13 +29,13 @@ int ConvertDocument(Context& ctx, const std::string& inputPath, const std::strin
     }
   }
   std::string sendPath;
-  int result = ConvertForSend(ctx, path, kind, sendPath);
-  if (result == 0) {
+  ConvertResult result = ConvertForSend(ctx, path, kind, sendPath);
+  if (result == ConvertResult::kDone) {
     std::error_code ec;
     if (!fs::equivalent(sendPath, outputPath, ec)) {
       ec.clear();
       fs::copy_file(sendPath, outputPath, fs::copy_options::overwrite_existing, ec);
-      if (ec) result = 1;
+      if (ec) result = ConvertResult::kFailed;
     }
   }
   RemoveWordWorkCopy(copy);

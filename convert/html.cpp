@@ -213,35 +213,35 @@ int StripHtml(Context& ctx, const std::string& path, RowCoding& coding) {
   return 1;
 }
 
-int HtmlTextToEbook(Context& ctx, const std::string& path) {
+ConvertResult HtmlTextToEbook(Context& ctx, const std::string& path) {
   RowCoding coding;
   return HtmlTextToEbook(ctx, path, coding);
 }
 
-int HtmlTextToEbook(Context& ctx, const std::string& path, RowCoding& coding) {
+ConvertResult HtmlTextToEbook(Context& ctx, const std::string& path, RowCoding& coding) {
   coding = RowCoding::kAsk;
-  if (!ValidRowWidth(ctx.rowWidth)) return 1;
+  if (!ValidRowWidth(ctx.rowWidth)) return ConvertResult::kFailed;
   const std::string openFailed = std::string(msg::kOpenFilePrefix) + path + std::string(msg::kOpenFileSuffix);
   if (StripHtml(ctx, path, coding) == 0) {
     ctx.ui.ShowMessage(openFailed, msg::kCaption, Icon::Error);
-    return 1;
+    return ConvertResult::kFailed;
   }
   FileSource kept(ctx.env.SystemFile(kHtmlWork));
   if (!kept.IsOpen()) {
     ctx.ui.ShowMessage(openFailed, msg::kCaption, Icon::Error);
-    return 1;
+    return ConvertResult::kFailed;
   }
   FileRowSink rows(ctx.env.SystemFile(kEbookWork));
   if (!rows.ok()) {
     ctx.ui.ShowMessage(msg::kNoDiskSpace2, msg::kCaption, Icon::Error);
-    return 1;
+    return ConvertResult::kFailed;
   }
   LayoutHtmlStream(kept, ctx.rowWidth, rows);
   if (!rows.Close()) {
     ctx.ui.ShowMessage(msg::kNoDiskSpace2, msg::kCaption, Icon::Error);
-    return 1;
+    return ConvertResult::kFailed;
   }
-  return 0;
+  return ConvertResult::kDone;
 }
 
 }  // namespace quirel::convert

@@ -34,9 +34,9 @@ bool CopyOver(const std::string& from, const std::string& to) {
 }
 
 // Copies the work file that CheckTextCode named over the preview file.
-int CopyResult(Context& ctx, int checked) {
-  const std::string from = ctx.env.SystemFile(checked == 2 ? kRecodedWork : kEbookWork);
-  return CopyOver(from, ctx.env.SystemFile(kPreviewFile)) ? 0 : 1;
+ConvertResult CopyResult(Context& ctx, TextCode checked) {
+  const std::string from = ctx.env.SystemFile(checked == TextCode::kRecoded ? kRecodedWork : kEbookWork);
+  return CopyOver(from, ctx.env.SystemFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
 }
 
 }  // namespace
@@ -58,28 +58,28 @@ FileKind ClassifyName(const std::string& lowerName) {
 
 bool IsBookKind(FileKind kind) { return kind == kEpub || kind == kFb2 || kind == kMobi || kind == kPdf; }
 
-int TextToEbook(Context& ctx, const std::string& path) {
+ConvertResult TextToEbook(Context& ctx, const std::string& path) {
   RowCoding rows = RowCoding::kAsk;
   return TextToEbook(ctx, path, rows);
 }
 
-int TextToEbook(Context& ctx, const std::string& path, RowCoding& coding) {
+ConvertResult TextToEbook(Context& ctx, const std::string& path, RowCoding& coding) {
   coding = RowCoding::kAsk;
-  if (!ValidRowWidth(ctx.rowWidth)) return 1;
+  if (!ValidRowWidth(ctx.rowWidth)) return ConvertResult::kFailed;
   std::error_code ec;
-  if (fs::is_directory(path, ec)) return 1;
+  if (fs::is_directory(path, ec)) return ConvertResult::kFailed;
   FileSource raw(path);
-  if (!raw.IsOpen()) return 1;
+  if (!raw.IsOpen()) return ConvertResult::kFailed;
   const TextCoding textCoding = DetectFileCoding(path);
   if (textCoding == TextCoding::kBinary) {
     // Its bytes as rows would be garbage on the reader.
     ShowDocumentMessage(ctx, path, msg::kNotTextSuffix);
-    return 1;
+    return ConvertResult::kFailed;
   }
   FileRowSink rows(ctx.env.SystemFile(kEbookWork));
   if (!rows.ok()) {
     ctx.ui.ShowMessage(msg::kNoDiskSpace1, msg::kCaption, Icon::Error);
-    return 1;
+    return ConvertResult::kFailed;
   }
   if (textCoding == TextCoding::kLegacy) {
     CrLfSource lines(raw);
@@ -99,9 +99,9 @@ int TextToEbook(Context& ctx, const std::string& path, RowCoding& coding) {
   if (!rows.Close()) {
     // A full disk must not pass a cut-off book on as complete.
     ctx.ui.ShowMessage(msg::kNoDiskSpace1, msg::kCaption, Icon::Error);
-    return 1;
+    return ConvertResult::kFailed;
   }
-  return 0;
+  return ConvertResult::kDone;
 }
 
 std::string TextPathFor(const std::string& documentPath) {
@@ -112,24 +112,24 @@ std::string TextPathFor(const std::string& documentPath) {
   return documentPath.substr(0, dot) + ".txt";
 }
 
-int ConvertForSend(Context& ctx, const std::string& path, FileKind kind, std::string& sendPath) {
+ConvertResult ConvertForSend(Context& ctx, const std::string& path, FileKind kind, std::string& sendPath) {
   if (kind == kEbook) {
     sendPath = path;
-    return 0;
+    return ConvertResult::kDone;
   }
   RowCoding coding = RowCoding::kGb;
-  int converted;
+  ConvertResult converted;
   if (IsBookKind(kind))
     converted = BookToEbook(ctx, path, kind);
   else if (kind == kWebPage)
     converted = HtmlTextToEbook(ctx, path, coding);
   else
     converted = TextToEbook(ctx, path, coding);
-  if (converted != 0) return 1;
-  const int checked = CheckTextCode(ctx, coding);
-  if (checked == 1) return 1;
-  sendPath = ctx.env.SystemFile(checked == 2 ? kRecodedWork : kEbookWork);
-  return 0;
+  if (converted != ConvertResult::kDone) return ConvertResult::kFailed;
+  const TextCode checked = CheckTextCode(ctx, coding);
+  if (checked == TextCode::kFailed) return ConvertResult::kFailed;
+  sendPath = ctx.env.SystemFile(checked == TextCode::kRecoded ? kRecodedWork : kEbookWork);
+  return ConvertResult::kDone;
 }
 
 std::string WordWorkCopy(Context& ctx, const std::string& documentPath) {
@@ -151,7 +151,7 @@ void RemoveWordWorkCopy(const std::string& copyPath) {
   fs::remove(copyPath, ec);
 }
 
-int ConvertForPreview(Context& ctx, const std::string& path) {
+ConvertResult ConvertForPreview(Context& ctx, const std::string& path) {
   std::error_code ec;
   fs::remove(ctx.env.SystemFile(kPreviewFile), ec);
 
@@ -166,36 +166,36 @@ int ConvertForPreview(Context& ctx, const std::string& path) {
     case kMobi:
     case kPdf: {
       std::string converted;
-      if (ConvertForSend(ctx, path, kind, converted) != 0) return 1;
-      return CopyOver(converted, ctx.env.SystemFile(kPreviewFile)) ? 0 : 1;
+      if (ConvertForSend(ctx, path, kind, converted) != ConvertResult::kDone) return ConvertResult::kFailed;
+      return CopyOver(converted, ctx.env.SystemFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
     }
     case kWordDocument: {
       if (!WordInstalled()) {
         ctx.ui.ShowMessage(msg::kNoWordConvert, msg::kCaption, Icon::Information);
-        return 1;
+        return ConvertResult::kFailed;
       }
       // The text is made beside a copy, so that a text file of the same name
       // next to the document is neither overwritten nor deleted.
       const std::string copy = WordWorkCopy(ctx, path);
-      if (copy.empty()) return 1;
-      if (WordToText(ctx, copy) != 0) {
+      if (copy.empty()) return ConvertResult::kFailed;
+      if (WordToText(ctx, copy) != ConvertResult::kDone) {
         RemoveWordWorkCopy(copy);
-        return 1;
+        return ConvertResult::kFailed;
       }
-      int result = 1;
-      if (TextToEbook(ctx, TextPathFor(copy)) == 0) {
-        const int checked = CheckTextCode(ctx);
-        if (checked != 1) result = CopyResult(ctx, checked);
+      ConvertResult result = ConvertResult::kFailed;
+      if (TextToEbook(ctx, TextPathFor(copy)) == ConvertResult::kDone) {
+        const TextCode checked = CheckTextCode(ctx);
+        if (checked != TextCode::kFailed) result = CopyResult(ctx, checked);
       }
       RemoveWordWorkCopy(copy);
       return result;
     }
     case kEbook:
-      return CopyOver(path, ctx.env.SystemFile(kPreviewFile)) ? 0 : 1;
+      return CopyOver(path, ctx.env.SystemFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
     default: {
       std::string converted;
-      if (ConvertForSend(ctx, path, kText, converted) != 0) return 1;
-      return CopyOver(converted, ctx.env.SystemFile(kPreviewFile)) ? 0 : 1;
+      if (ConvertForSend(ctx, path, kText, converted) != ConvertResult::kDone) return ConvertResult::kFailed;
+      return CopyOver(converted, ctx.env.SystemFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
     }
   }
 }

@@ -89,15 +89,15 @@ bool ExportText(const std::string& office, const std::string& systemDir, const s
 
 bool WordInstalled() { return RunProgram({OfficeProgram(), "--version"}) == 0; }
 
-int WordToText(Context& ctx, const std::string& documentPath) {
+ConvertResult WordToText(Context& ctx, const std::string& documentPath) {
   bool started = false;
   if (!ExportText(OfficeProgram(), ctx.env.systemDir, documentPath, started)) {
     // No text file is a failure, whether the program did not start or the
     // document could not be read.
     ctx.ui.ShowMessage(msg::kWordError, msg::kCaption, Icon::Error);
-    return 1;
+    return ConvertResult::kFailed;
   }
-  return 0;
+  return ConvertResult::kDone;
 }
 
 struct WordInstance::Impl {

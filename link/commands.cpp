@@ -213,7 +213,7 @@ LinkResult DownloadFontFile(Link& link, const Environment& env, const std::strin
     }
     (void)link.SendByte(code);  // a dead link shows at the next byte
     if (const LinkResult result = SendBlockBytes(link, block, window); result != LinkResult::kDone) return result;
-    (void)link.SendByte(sum);
+    (void)link.SendByte(sum);  // a dead link shows at the next block's or the end's 0x5A
   }
   window.SetPos(Bar::File, FileBarHigh(blocks) - 1);
   return LinkResult::kDone;
@@ -248,7 +248,7 @@ LinkResult DownloadBitmapFile(Link& link, const Environment& env) {
     return LinkResult::kFailed;
   }
   if (const LinkResult result = SendBlockBytes(link, block, window); result != LinkResult::kDone) return result;
-  (void)link.SendByte(sum);
+  (void)link.SendByte(sum);  // the last byte: as at a download's end, no answer is awaited
   window.SetPos(Bar::File, FileBarHigh(blocks) - 1);
   window.Hide();
   return LinkResult::kDone;

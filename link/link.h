@@ -34,7 +34,8 @@ bool WaitHandshakeAt(Port& port, Clock& clock, const PortAddresses& ports, bool 
 // given number of confirmations for the waits for 0 of each round. Returns 0
 // on success; otherwise which wait failed: 1 the first wait for 1, 2 a wait
 // for 0, 3 a wait for 1 inside a round.
-int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowConfirmations, std::uint8_t& byte);
+[[nodiscard]] int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowConfirmations,
+                              std::uint8_t& byte);
 
 // The process-wide link state: port addresses, the lost-link flag and the last
 // received byte, with the operations on them. One per program run.

@@ -53,10 +53,12 @@ std::optional<std::string_view> ComposeExchange(std::string_view storeText, cons
 
 // Reads the store and composes the image, showing the message of the first
 // failure. 1 = the phonebook fits the reader's files, 0 = it does not.
-int CheckExchangeCapacity(const PhonebookFiles& files, const std::vector<std::string>& entries, UserInterface& ui);
+[[nodiscard]] int CheckExchangeCapacity(const PhonebookFiles& files, const std::vector<std::string>& entries,
+                                        UserInterface& ui);
 
 // Builds all five files from the store and the list's entries in list order.
 // 1 = built, 0 = a step failed (it showed its message).
-int BuildExchangeFiles(const PhonebookFiles& files, const std::vector<std::string>& entries, UserInterface& ui);
+[[nodiscard]] int BuildExchangeFiles(const PhonebookFiles& files, const std::vector<std::string>& entries,
+                                     UserInterface& ui);
 
 }  // namespace quirel

@@ -132,22 +132,22 @@ std::string NameKey(std::string_view name) {
   return key;
 }
 
-int CheckStore(const PhonebookFiles& files, UserInterface& ui) {
+StoreCheck CheckStore(const PhonebookFiles& files, UserInterface& ui) {
   std::string bytes;
   if (!ReadFileBytes(files.store, bytes)) {
     if (!WriteFileAtomically(files.store, std::string(kEmptyStore))) {
       ui.ShowMessage(msg::kStoreCreateFailed, msg::kCaption, Icon::Error);
-      return 0;
+      return StoreCheck::kUnusable;
     }
-    return 1;
+    return StoreCheck::kUsable;
   }
   const int damage = StoreDamage(bytes);
-  if (damage == 0) return 1;
+  if (damage == 0) return StoreCheck::kUsable;
   ui.ShowMessage(DamageMessage(damage), msg::kCaption, Icon::Error);
   // The damaged data survives only in the backup; its result is not checked,
   // as the phonebook goes on with an empty store either way.
   (void)WriteFileAtomically(files.backup, bytes);
-  return 0;
+  return StoreCheck::kUnusable;
 }
 
 bool ReadStoreBytes(const std::string& path, std::string& text) {
@@ -249,15 +249,15 @@ SaveOutcome SaveRecord(const PhonebookRecord& fields, EditMode mode, std::string
   if (existing.empty()) {
     text += record;
   } else if (existing == record) {
-    outcome.saveResult = 6;
+    outcome.saveResult = SaveResult::kNameListed;
   } else {
     const Answer answer = ui.ShowMessage(msg::kNameExists, msg::kCaption, Icon::Question, Buttons::YesNo);
     if (answer != Answer::Yes) {
-      outcome.saveResult = 7;
+      outcome.saveResult = SaveResult::kDeclined;
       outcome.focusField = 0;
       return outcome;
     }
-    outcome.saveResult = 6;
+    outcome.saveResult = SaveResult::kNameListed;
     ReplaceAll(text, existing, record);
   }
 

@@ -50,9 +50,10 @@ struct PhonebookFiles {
 // 0x10 + name + 0x11: can only match at the start of a record.
 std::string NameKey(std::string_view name);
 
-// 1 = usable (created empty when missing), 0 = damaged (reported, copied to
-// the backup) or not creatable (reported).
-int CheckStore(const PhonebookFiles& files, UserInterface& ui);
+// kUsable also when it was missing and is created empty; kUnusable when it is
+// damaged (reported, copied to the backup) or cannot be created (reported).
+enum class StoreCheck : int { kUnusable = 0, kUsable = 1 };
+[[nodiscard]] StoreCheck CheckStore(const PhonebookFiles& files, UserInterface& ui);
 
 // The file's bytes up to its first NUL; false when it cannot be opened.
 bool ReadStoreBytes(const std::string& path, std::string& text);
@@ -76,10 +77,14 @@ std::size_t ReplaceAll(std::string& text, std::string_view what, std::string_vie
 
 enum class EditMode { Add, Edit };
 
+// How a save went: added as a new record, the name already listed (the
+// record replaced or left as it was), or No to replacing it.
+enum class SaveResult : int { kAdded = 2, kNameListed = 6, kDeclined = 7 };
+
 // What the record dialog needs after its "存贮" button.
 struct SaveOutcome {
-  bool saved = false;   // the store was written: the dialog ends with OK
-  int saveResult = 2;   // SaveResult: 2, 6 (name already listed) or 7 (No)
+  bool saved = false;  // the store was written: the dialog ends with OK
+  SaveResult saveResult = SaveResult::kAdded;
   int focusField = -1;  // the field to correct (0 = Name), -1 none
   std::string entry;    // " " + Name (GBK), the list's form of the name
 };

@@ -117,7 +117,7 @@ bool PhonebookExchange::SendFrameBody(std::string_view bytes, std::size_t offset
     }
     if (PumpAndCheckInterrupt()) return false;
   }
-  (void)link_.SendByte(sum);
+  (void)link_.SendByte(sum);  // a dead link shows at the next checked byte, at the latest the end mark
   return true;
 }
 
@@ -126,12 +126,14 @@ int PhonebookExchange::SendPhonebookFile(ExchangeFile kind) {
   if (kind == ExchangeFile::Data) {
     if (!ReadFileBytes(files_.tmp3, bytes)) {
       ui_.ShowMessage(msg::kOpenDataFailed, msg::kCaptionFramework, Icon::Error);
+      // Tells the reader no data follows; the send has failed either way.
       (void)link_.SendByte(kFrameMark);
       (void)link_.SendByte(kNoFrame);
       stop_ = Stop::Failed;
       return 0;
     }
     for (std::size_t offset = 0; offset < bytes.size(); offset += kFrame) {
+      // A dead link shows at the frame's first checked byte.
       for (const std::uint8_t b : {std::uint8_t{0xF4}, std::uint8_t{0xA5}, std::uint8_t{0xF9}}) (void)link_.SendByte(b);
       if (!SendFrameBody(bytes, offset, msg::kSendDataFailed)) return 0;
     }
@@ -145,7 +147,7 @@ int PhonebookExchange::SendPhonebookFile(ExchangeFile kind) {
   }
   const std::vector<std::uint8_t> header =
       index ? std::vector<std::uint8_t>{0xF1, 0xA5, 0x4C} : std::vector<std::uint8_t>{0xF5, 0xA5, 0x1B};
-  for (const std::uint8_t b : header) (void)link_.SendByte(b);
+  for (const std::uint8_t b : header) (void)link_.SendByte(b);  // checked from the frame's first byte
   return SendFrameBody(bytes, 0, index ? msg::kSendIndexFailed : msg::kSendQueryFailed) ? 1 : 0;
 }
 
@@ -190,6 +192,7 @@ int PhonebookExchange::ReceiveFrameFile(ExchangeFile kind) {
     return 0;
   }
   if (!AwaitFrameMark(base)) return 0;
+  // A failed type byte has shown its message; a dead link fails the next byte.
   (void)PhonebookReceiveByte();
   const std::uint8_t type = phonebookReceivedByte;
   if (index && type == kNoFrame) {
@@ -236,7 +239,7 @@ int PhonebookExchange::ReceiveDataFile() {
   std::string frame(kFrame, '\0');
   for (;;) {
     if (!AwaitFrameMark(base)) return 0;
-    (void)PhonebookReceiveByte();
+    (void)PhonebookReceiveByte();  // as in ReceiveFrameFile: a dead link fails the next byte
     if (phonebookReceivedByte == kNoFrame) return done();
     std::uint8_t sum = 0;
     for (std::size_t i = 0; i < kFrame; ++i) {
@@ -268,7 +271,7 @@ MergeResult PhonebookExchange::MergeRecords(std::string_view received, std::stri
   MergeResult result;
   const PhonebookList before = list_;
   bool replaceAll = false;
-  int choice = 4;  // the duplicate prompt starts out on "取消"
+  DuplicateChoice choice = DuplicateChoice::kCancel;  // the duplicate prompt starts out on "取消"
   std::size_t pos = 0;
   while (pos + 2 < received.size()) {
     const auto a = received.find(kMarkName, pos);
@@ -288,22 +291,22 @@ MergeResult PhonebookExchange::MergeRecords(std::string_view received, std::stri
       list_.MergeName(name);
       ++result.added;
     } else {
-      int answer = 1;
+      DuplicateChoice answer = DuplicateChoice::kReplace;
       if (!replaceAll) {
         // Closing the prompt without a button keeps the previous choice.
-        const int asked = ui_.AskDuplicate(GbkToUtf8(name));
-        if (asked >= 1 && asked <= 4) choice = asked;
+        const DuplicateChoice asked = ui_.AskDuplicate(GbkToUtf8(name));
+        if (asked != DuplicateChoice::kClosed) choice = asked;
         answer = choice;
       }
-      if (answer == 4) {
+      if (answer == DuplicateChoice::kCancel) {
         result.cancelled = true;
         list_ = before;
         break;
       }
-      if (answer == 2) {
+      if (answer == DuplicateChoice::kSkip) {
         ++result.skipped;
       } else {
-        if (answer == 3) replaceAll = true;
+        if (answer == DuplicateChoice::kReplaceAll) replaceAll = true;
         const std::string existing(RecordAt(store, at));
         ReplaceAll(store, existing, record);
         ++result.replaced;
@@ -333,7 +336,7 @@ PhonebookResult PhonebookExchange::ReceivePhonebook() {
     window->StepIt(Bar::Overall);
   }
   std::string layout;
-  (void)ReadStoreBytes(files_.tmp, layout);
+  (void)ReadStoreBytes(files_.tmp, layout);  // just written; unreadable reads as no records
   const std::string received = UnpackRecords(layout);
   if (window != nullptr) {
     window->SetRange(Bar::Overall, 0, count);

@@ -43,17 +43,17 @@ class PhonebookExchange {
   // Runs the port detection again into PhonebookPorts (when the window opens).
   void ProbePorts() { phonebookPorts = DetectPorts(link_.port(), ui_, link_.portProblem); }
 
-  PhonebookResult SendPhonebook();
-  PhonebookResult ReceivePhonebook();
-  PhonebookResult ClearReaderPhonebook();
+  [[nodiscard]] PhonebookResult SendPhonebook();
+  [[nodiscard]] PhonebookResult ReceivePhonebook();
+  [[nodiscard]] PhonebookResult ClearReaderPhonebook();
 
   // 1 = sent, 0 = failed or interrupted.
-  int SendPhonebookFile(ExchangeFile kind);
+  [[nodiscard]] int SendPhonebookFile(ExchangeFile kind);
   // Index and query: 1 or 0. Data: the number of records received, 0 when
   // failed, interrupted or none.
-  int ReceivePhonebookFile(ExchangeFile kind);
+  [[nodiscard]] int ReceivePhonebookFile(ExchangeFile kind);
   // 0 = byte in phonebookReceivedByte, 1 = failed (message shown).
-  int PhonebookReceiveByte();
+  [[nodiscard]] int PhonebookReceiveByte();
 
   // Merges received store records into store text (final 0x1E included),
   // asking about every name both hold. A cancelled merge leaves the list as
@@ -72,8 +72,8 @@ class PhonebookExchange {
   // Pumps one message and honours the interrupt button.
   bool PumpAndCheckInterrupt();
   bool SendFrameBody(std::string_view bytes, std::size_t offset, std::string_view failure);
-  int ReceiveFrameFile(ExchangeFile kind);
-  int ReceiveDataFile();
+  [[nodiscard]] int ReceiveFrameFile(ExchangeFile kind);
+  [[nodiscard]] int ReceiveDataFile();
   void FrameError(std::string_view base, char step);
   // Skips bytes up to a frame's 0xA5; false (message shown) when the reader
   // fails or never starts a frame.

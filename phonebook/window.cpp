@@ -9,7 +9,7 @@
 namespace quirel {
 
 bool PreparePhonebookStore(const PhonebookFiles& files, UserInterface& ui) {
-  if (CheckStore(files, ui) == 1) return true;
+  if (CheckStore(files, ui) == StoreCheck::kUsable) return true;
   if (!WriteFileAtomically(files.store, std::string(kEmptyStore))) {
     ui.ShowMessage(msg::kStoreRecreateFailed, msg::kCaption, Icon::Error);
     return false;
@@ -28,30 +28,31 @@ bool LoadPhonebookList(const PhonebookFiles& files, PhonebookList& list, UserInt
 }
 
 void AfterAdd(PhonebookList& list, const SaveOutcome& outcome) {
-  if (outcome.saved && outcome.saveResult != 6) list.AddEntry(outcome.entry);
+  if (outcome.saved && outcome.saveResult != SaveResult::kNameListed) list.AddEntry(outcome.entry);
 }
 
-int DeleteSelected(PhonebookList& list, const PhonebookFiles& files, UserInterface& ui) {
+DeleteResult DeleteSelected(PhonebookList& list, const PhonebookFiles& files, UserInterface& ui) {
   std::vector<std::size_t> selected = list.SelectedIndices();
   if (selected.empty()) {
     ui.ShowMessage(msg::kChooseName, msg::kCaption, Icon::Warning);
-    return 1;
+    return DeleteResult::kFailed;
   }
-  if (ui.ShowMessage(msg::kConfirmDelete, msg::kCaption, Icon::Warning, Buttons::YesNo) != Answer::Yes) return 2;
+  if (ui.ShowMessage(msg::kConfirmDelete, msg::kCaption, Icon::Warning, Buttons::YesNo) != Answer::Yes)
+    return DeleteResult::kDeclined;
   std::string text;
   if (!ReadStoreBytes(files.store, text)) {
     ui.ShowMessage(msg::kOpenStoreFailed, msg::kCaption, Icon::Error);
-    return 1;
+    return DeleteResult::kFailed;
   }
   std::reverse(selected.begin(), selected.end());  // highest position first
   std::vector<std::string> names;
   for (const auto index : selected) names.push_back(list.Name(index));
   // The entries leave the list only once the store is written, so that the
   // two never disagree.
-  if (!DeleteRecords(names, std::move(text), files.store, ui)) return 1;
+  if (!DeleteRecords(names, std::move(text), files.store, ui)) return DeleteResult::kFailed;
   for (const auto index : selected) list.Remove(index);
   list.Narrow();
-  return 0;
+  return DeleteResult::kDeleted;
 }
 
 std::optional<EditStart> BeginEdit(PhonebookList& list, const PhonebookFiles& files, UserInterface& ui) {
@@ -81,7 +82,7 @@ std::optional<EditStart> BeginEdit(PhonebookList& list, const PhonebookFiles& fi
 void AfterEdit(PhonebookList& list, const std::string& previousName, const SaveOutcome& outcome) {
   if (!outcome.saved) return;
   if (const auto old = list.FindName(previousName)) list.Remove(*old);
-  if (outcome.saveResult != 6) list.AddEntry(outcome.entry);
+  if (outcome.saveResult != SaveResult::kNameListed) list.AddEntry(outcome.entry);
   list.Narrow();
   list.ClearSelection();
   auto index = list.FindExact(outcome.entry);

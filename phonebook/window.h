@@ -24,8 +24,9 @@ bool LoadPhonebookList(const PhonebookFiles& files, PhonebookList& list, UserInt
 void AfterAdd(PhonebookList& list, const SaveOutcome& outcome);
 
 // "删 除": asks, deletes the selected records in one write, updates the list.
-// 0 = deleted, 1 = nothing selected or the store failed, 2 = answered No.
-int DeleteSelected(PhonebookList& list, const PhonebookFiles& files, UserInterface& ui);
+// kFailed when nothing was selected or the store failed (message shown).
+enum class DeleteResult : int { kDeleted = 0, kFailed = 1, kDeclined = 2 };
+[[nodiscard]] DeleteResult DeleteSelected(PhonebookList& list, const PhonebookFiles& files, UserInterface& ui);
 
 // "编 辑": the current entry's record for the record dialog.
 struct EditStart {

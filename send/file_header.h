@@ -41,6 +41,6 @@ bool BuildPathRecords(const std::string& path, int& depth, std::vector<NameRecor
 // The level + 1 records of a folder path itself (its last level + 1 names),
 // cut at 17 bytes and zero-filled, not yet made safe. Returns 1 when the path
 // has too few folders, 2 when a name has no GBK form, else 0.
-int BuildFolderRecords(const std::string& folder, int level, std::vector<NameRecord>& records);
+[[nodiscard]] int BuildFolderRecords(const std::string& folder, int level, std::vector<NameRecord>& records);
 
 }  // namespace quirel::send

@@ -250,7 +250,7 @@ LinkResult SendJob::WalkDirectory(int level, const std::string& dir, const std::
       const bool installed = word_->Installed();
       if (installed && sendFormat == kConvertFormat) {
         workCopy = convert::WordWorkCopy(ctx_, path);
-        if (workCopy.empty() || word_->ToText(ctx_, workCopy) != 0) {
+        if (workCopy.empty() || word_->ToText(ctx_, workCopy) != convert::ConvertResult::kDone) {
           convert::RemoveWordWorkCopy(workCopy);
           return LinkResult::kFailed;
         }

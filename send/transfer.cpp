@@ -42,7 +42,8 @@ LinkResult SendJob::SendEntry(int depth, const std::string& path) {
   // (a pipe would block the conversion), counts as a file that cannot be opened.
   if (!PrepareRecords(depth, path, records) || !IsRegularFile(path)) return LinkResult::kFailed;
   std::string sendPath;
-  if (convert::ConvertForSend(ctx_, path, static_cast<convert::FileKind>(fileKind), sendPath) != 0)
+  if (convert::ConvertForSend(ctx_, path, static_cast<convert::FileKind>(fileKind), sendPath) !=
+      convert::ConvertResult::kDone)
     return LinkResult::kFailed;
   return SendFileBody(depth, records, sendPath);
 }

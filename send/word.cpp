@@ -7,7 +7,7 @@ class DefaultWordProcessor final : public WordProcessor {
  public:
   explicit DefaultWordProcessor(const Environment& env) : env_(env) {}
   bool Installed() override { return convert::WordInstalled(); }
-  int ToText(convert::Context& ctx, const std::string& documentPath) override {
+  convert::ConvertResult ToText(convert::Context& ctx, const std::string& documentPath) override {
     return convert::WordToText(ctx, documentPath);
   }
   bool OpenInstance() override {

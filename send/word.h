@@ -17,7 +17,7 @@ class WordProcessor {
   virtual bool Installed() = 0;
   // Writes the text at convert::TextPathFor(documentPath). 0 done, 1 failed
   // (a message shown).
-  virtual int ToText(convert::Context& ctx, const std::string& documentPath) = 0;
+  [[nodiscard]] virtual convert::ConvertResult ToText(convert::Context& ctx, const std::string& documentPath) = 0;
   // A run that converts several documents.
   virtual bool OpenInstance() = 0;
   virtual bool ConvertInInstance(const std::string& documentPath) = 0;

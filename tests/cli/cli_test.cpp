@@ -322,20 +322,20 @@ TEST(TerminalUi, DialogAnswersComeFromTheCommandOrAreSafeDefaults) {
   ASSERT_TRUE(t.ui.AskReceiveOptions().has_value());
   EXPECT_EQ(t.ui.AskReceiveOptions()->mode, 0xB1);
 
-  EXPECT_EQ(t.ui.AskDuplicate("张三"), 4);  // nobody to ask: cancel
+  EXPECT_EQ(t.ui.AskDuplicate("张三"), DuplicateChoice::kCancel);  // nobody to ask: cancel
   t.ui.SetQuestionAnswer(Answer::Yes);
-  EXPECT_EQ(t.ui.AskDuplicate("张三"), 1);  // replace
+  EXPECT_EQ(t.ui.AskDuplicate("张三"), DuplicateChoice::kReplace);  // replace
   t.ui.SetQuestionAnswer(Answer::No);
-  EXPECT_EQ(t.ui.AskDuplicate("张三"), 2);  // skip
-  t.ui.SetDuplicateChoice(3);
-  EXPECT_EQ(t.ui.AskDuplicate("张三"), 3);
+  EXPECT_EQ(t.ui.AskDuplicate("张三"), DuplicateChoice::kSkip);  // skip
+  t.ui.SetDuplicateChoice(DuplicateChoice::kReplaceAll);
+  EXPECT_EQ(t.ui.AskDuplicate("张三"), DuplicateChoice::kReplaceAll);
 
   Terminal typed("9\n2\n", true);
-  EXPECT_EQ(typed.ui.AskDuplicate("张三"), 2);
+  EXPECT_EQ(typed.ui.AskDuplicate("张三"), DuplicateChoice::kSkip);
   EXPECT_NE(typed.err.str().find("张三"), std::string::npos);
   EXPECT_NE(typed.err.str().find("全部替换"), std::string::npos);
   Terminal ended("", true);
-  EXPECT_EQ(ended.ui.AskDuplicate("张三"), 4);
+  EXPECT_EQ(ended.ui.AskDuplicate("张三"), DuplicateChoice::kCancel);
 }
 
 TEST(TerminalUi, ProgressLineOnlyOnATerminal) {

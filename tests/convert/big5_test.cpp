@@ -74,7 +74,7 @@ TEST_F(Big5, OnlyTheFirst2047BytesDecide) {
 TEST_F(Big5, GbRowsAreUsedAsTheyAre) {
   WriteFile(fs::path(env_.systemDir) / kEbookWork, Rows({"\xD6\xD0\xCE\xC4"}));
   Context ctx = Ctx();
-  EXPECT_EQ(CheckTextCode(ctx), 0);
+  EXPECT_EQ(CheckTextCode(ctx), TextCode::kGb);
   EXPECT_FALSE(WorkExists(kRecodedWork));
 }
 
@@ -82,7 +82,7 @@ TEST_F(Big5, Big5RowsAreRecodedToGb) {
   // 一乙，。 in Big5, then a blank row.
   WriteFile(fs::path(env_.systemDir) / kEbookWork, Rows({"\xA4\x40\xA4\x41\xA1\x41\xA1\x43", ""}));
   Context ctx = Ctx();
-  EXPECT_EQ(CheckTextCode(ctx), 2);
+  EXPECT_EQ(CheckTextCode(ctx), TextCode::kRecoded);
   EXPECT_EQ(Work(kRecodedWork), Rows({"\xD2\xBB\xD2\xD2\xA3\xAC\xA1\xA3", ""}));
 }
 
@@ -96,7 +96,7 @@ TEST_F(Big5, RecodingKeepsTheLengthAndWritesZeroAsOne) {
   row.push_back('\0');
   WriteFile(fs::path(env_.systemDir) / kEbookWork, Rows({row}));
   Context ctx = Ctx();
-  EXPECT_EQ(CheckTextCode(ctx), 2);
+  EXPECT_EQ(CheckTextCode(ctx), TextCode::kRecoded);
   EXPECT_EQ(Work(kRecodedWork), Rows({"\xD2\xBB\xA1\x0A"
                                       "x\x01"}));
 }
@@ -110,14 +110,15 @@ TEST_F(Big5, LastLeadByteWithoutTrailIsCopied) {
 
 TEST_F(Big5, MissingRowsFailTheCheck) {
   Context ctx = Ctx();
-  EXPECT_EQ(CheckTextCode(ctx), 1);
+  EXPECT_EQ(CheckTextCode(ctx), TextCode::kFailed);
 }
 
 TEST_F(Big5, Big5TextGoesThroughRowsAndRecoding) {
   Context ctx = Ctx();
   std::string sendPath;
   // 中文，一乙 in Big5 (中 A4A4, 文 A4E5).
-  ASSERT_EQ(ConvertForSend(ctx, Doc("big5.txt", "\xA4\xA4\xA4\xE5\xA1\x41\xA4\x40\xA4\x41"), kText, sendPath), 0);
+  ASSERT_EQ(ConvertForSend(ctx, Doc("big5.txt", "\xA4\xA4\xA4\xE5\xA1\x41\xA4\x40\xA4\x41"), kText, sendPath),
+            ConvertResult::kDone);
   EXPECT_EQ(sendPath, env_.SystemFile(kRecodedWork));
   EXPECT_EQ(ReadFile(sendPath), Rows({"\xD6\xD0\xCE\xC4\xA3\xAC\xD2\xBB\xD2\xD2"}));
 }

@@ -236,7 +236,7 @@ TEST_F(Books, EveryFormatGivesTheRowsOfItsText) {
     const std::string path = Doc(c.name, c.bytes);
     Context ctx = Ctx();
     std::string sendPath;
-    ASSERT_EQ(ConvertForSend(ctx, path, ClassifyName(c.name), sendPath), 0);
+    ASSERT_EQ(ConvertForSend(ctx, path, ClassifyName(c.name), sendPath), ConvertResult::kDone);
     EXPECT_EQ(ReadFile(sendPath), TextRows(c.text));
     EXPECT_TRUE(ui_.messages.empty());
   }
@@ -272,7 +272,7 @@ TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
     const std::string path = Doc(c.name, c.bytes);
     Context ctx = Ctx();
     std::string sendPath;
-    EXPECT_EQ(ConvertForSend(ctx, path, ClassifyName(c.name), sendPath), 1);
+    EXPECT_EQ(ConvertForSend(ctx, path, ClassifyName(c.name), sendPath), ConvertResult::kFailed);
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].text, std::string(msg::kDocumentPrefix) + path + std::string(c.reason));
   }

@@ -84,7 +84,7 @@ TEST_F(Coding, TraditionalParagraphGivesTheSameRowsInEveryCoding) {
   for (const auto& c : cases) {
     Context ctx = Ctx();
     std::string sendPath;
-    ASSERT_EQ(ConvertForSend(ctx, Doc("novel.txt", c.bytes), kText, sendPath), 0) << c.what;
+    ASSERT_EQ(ConvertForSend(ctx, Doc("novel.txt", c.bytes), kText, sendPath), ConvertResult::kDone) << c.what;
     EXPECT_EQ(ReadFile(sendPath), expected) << c.what;
   }
 }
@@ -116,7 +116,7 @@ TEST_F(Coding, BinaryFileIsRefusedWithAMessage) {
   const std::string zip("PK\x03\x04\x14\x00\x00\x00\x08\x00\x21\x9a\x4e\x55\x00\x00\x01\x02", 18);
   const std::string path = Doc("book.txt", zip);
   std::string sendPath;
-  EXPECT_EQ(ConvertForSend(ctx, path, kText, sendPath), 1);
+  EXPECT_EQ(ConvertForSend(ctx, path, kText, sendPath), ConvertResult::kFailed);
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, std::string(msg::kDocumentPrefix) + path + std::string(msg::kNotTextSuffix));
   EXPECT_EQ(ui_.messages[0].icon, Icon::Error);

@@ -96,12 +96,12 @@ class ConvertTest : public ::testing::Test {
   // TextToEbook on the bytes; the rows of the work file.
   std::string TextRows(const std::string& bytes, int width = 20) {
     Context ctx = Ctx(width);
-    EXPECT_EQ(TextToEbook(ctx, Doc("source.txt", bytes)), 0);
+    EXPECT_EQ(TextToEbook(ctx, Doc("source.txt", bytes)), ConvertResult::kDone);
     return Work(kEbookWork);
   }
   std::string HtmlRows(const std::string& bytes, int width = 20) {
     Context ctx = Ctx(width);
-    EXPECT_EQ(HtmlTextToEbook(ctx, Doc("page.htm", bytes)), 0);
+    EXPECT_EQ(HtmlTextToEbook(ctx, Doc("page.htm", bytes)), ConvertResult::kDone);
     return Work(kEbookWork);
   }
 

@@ -52,7 +52,7 @@ TEST_F(Word, ConversionThatLeavesNoTextIsAFailure) {
   ScopedEnv office("QUIREL_SOFFICE", "/bin/true");
   const std::string doc = Doc("novel.doc", "not really a document");
   Context ctx = Ctx();
-  EXPECT_EQ(WordToText(ctx, doc), 1);
+  EXPECT_EQ(WordToText(ctx, doc), ConvertResult::kFailed);
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, msg::kWordError);
   EXPECT_EQ(ui_.messages[0].caption, msg::kCaption);
@@ -68,7 +68,7 @@ TEST_F(Word, ConversionThatLeavesNoTextIsAFailure) {
 TEST_F(Word, ProgramThatCannotStartIsAFailure) {
   ScopedEnv office("QUIREL_SOFFICE", "/nonexistent/soffice");
   Context ctx = Ctx();
-  EXPECT_EQ(WordToText(ctx, Doc("a.doc", "x")), 1);
+  EXPECT_EQ(WordToText(ctx, Doc("a.doc", "x")), ConvertResult::kFailed);
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, msg::kWordError);
   WordInstance instance(env_);
@@ -80,26 +80,26 @@ using Preview = ConvertTest;
 TEST_F(Preview, TextIsLaidOutIntoThePreviewFile) {
   WriteFile(fs::path(env_.systemDir) / kPreviewFile, "old");
   Context ctx = Ctx(16);
-  EXPECT_EQ(ConvertForPreview(ctx, Doc("Fox.TXT", "the quick brownfox")), 0);
+  EXPECT_EQ(ConvertForPreview(ctx, Doc("Fox.TXT", "the quick brownfox")), ConvertResult::kDone);
   EXPECT_EQ(Work(kPreviewFile), Rows({"the quick", "brownfox"}, 16));
 }
 
 TEST_F(Preview, EbookIsCopiedAsItIs) {
   Context ctx = Ctx();
-  EXPECT_EQ(ConvertForPreview(ctx, Doc("book.ebk", "raw rows\r\n")), 0);
+  EXPECT_EQ(ConvertForPreview(ctx, Doc("book.ebk", "raw rows\r\n")), ConvertResult::kDone);
   EXPECT_EQ(Work(kPreviewFile), "raw rows\r\n");
 }
 
 TEST_F(Preview, WebPageIsStrippedAndLaidOut) {
   Context ctx = Ctx();
-  EXPECT_EQ(ConvertForPreview(ctx, Doc("p.htm", "<p>" + kDiYiDuan + "</p><p>")), 0);
+  EXPECT_EQ(ConvertForPreview(ctx, Doc("p.htm", "<p>" + kDiYiDuan + "</p><p>")), ConvertResult::kDone);
   EXPECT_EQ(Work(kPreviewFile), Rows({kDiYiDuan, ""}));
 }
 
 TEST_F(Preview, LockFileOfAWordProcessorIsTakenAsText) {
   ScopedEnv office("QUIREL_SOFFICE", "/nonexistent/soffice");
   Context ctx = Ctx();
-  EXPECT_EQ(ConvertForPreview(ctx, Doc("~$novel.doc", "ab")), 0);
+  EXPECT_EQ(ConvertForPreview(ctx, Doc("~$novel.doc", "ab")), ConvertResult::kDone);
   EXPECT_EQ(Work(kPreviewFile), Rows({"ab"}));
   EXPECT_TRUE(ui_.messages.empty());
 }
@@ -110,7 +110,7 @@ TEST_F(Preview, KindComesFromTheNameNotTheFolders) {
   WriteFile(file, "ab");
   ScopedEnv office("QUIREL_SOFFICE", "/nonexistent/soffice");
   Context ctx = Ctx();
-  EXPECT_EQ(ConvertForPreview(ctx, file.string()), 0);
+  EXPECT_EQ(ConvertForPreview(ctx, file.string()), ConvertResult::kDone);
   EXPECT_EQ(Work(kPreviewFile), Rows({"ab"}));
 }
 
@@ -118,7 +118,7 @@ TEST_F(Preview, WordDocumentWithoutTheWordProcessorIsRefused) {
   ScopedEnv office("QUIREL_SOFFICE", "/nonexistent/soffice");
   WriteFile(fs::path(env_.systemDir) / kPreviewFile, "old");
   Context ctx = Ctx();
-  EXPECT_EQ(ConvertForPreview(ctx, Doc("novel.doc", "ab")), 1);
+  EXPECT_EQ(ConvertForPreview(ctx, Doc("novel.doc", "ab")), ConvertResult::kFailed);
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, msg::kNoWordConvert);
   EXPECT_EQ(ui_.messages[0].caption, msg::kCaption);
@@ -128,8 +128,8 @@ TEST_F(Preview, WordDocumentWithoutTheWordProcessorIsRefused) {
 
 TEST_F(Preview, MissingFileFails) {
   Context ctx = Ctx();
-  EXPECT_EQ(ConvertForPreview(ctx, (root_ / "docs" / "absent.txt").string()), 1);
-  EXPECT_EQ(ConvertForPreview(ctx, (root_ / "docs" / "absent.ebk").string()), 1);
+  EXPECT_EQ(ConvertForPreview(ctx, (root_ / "docs" / "absent.txt").string()), ConvertResult::kFailed);
+  EXPECT_EQ(ConvertForPreview(ctx, (root_ / "docs" / "absent.ebk").string()), ConvertResult::kFailed);
 }
 
 using ConvertCommand = ConvertTest;
@@ -137,16 +137,16 @@ using ConvertCommand = ConvertTest;
 TEST_F(ConvertCommand, WritesTheBytesThatWouldBeSent) {
   Context ctx = Ctx();
   const std::string out = (root_ / "out.ebk").string();
-  EXPECT_EQ(ConvertDocument(ctx, Doc("a.txt", "ab\n\ncd"), out), 0);
+  EXPECT_EQ(ConvertDocument(ctx, Doc("a.txt", "ab\n\ncd"), out), ConvertResult::kDone);
   EXPECT_EQ(ReadFile(out), Rows({"ab", "  cd"}));
   // Big5 rows arrive recoded.
-  EXPECT_EQ(ConvertDocument(ctx, Doc("b.txt", "\xA4\x40\xA4\x41"), out), 0);
+  EXPECT_EQ(ConvertDocument(ctx, Doc("b.txt", "\xA4\x40\xA4\x41"), out), ConvertResult::kDone);
   EXPECT_EQ(ReadFile(out), Rows({"\xD2\xBB\xD2\xD2"}));
   // An e-book goes as it is.
-  EXPECT_EQ(ConvertDocument(ctx, Doc("c.EBK", "as is"), out), 0);
+  EXPECT_EQ(ConvertDocument(ctx, Doc("c.EBK", "as is"), out), ConvertResult::kDone);
   EXPECT_EQ(ReadFile(out), "as is");
   // Anything else is taken as text.
-  EXPECT_EQ(ConvertDocument(ctx, Doc("d.dat", "xy"), out), 0);
+  EXPECT_EQ(ConvertDocument(ctx, Doc("d.dat", "xy"), out), ConvertResult::kDone);
   EXPECT_EQ(ReadFile(out), Rows({"xy"}));
 }
 
@@ -154,7 +154,7 @@ TEST_F(ConvertCommand, WordDocumentWithoutTheWordProcessorGoesAsText) {
   ScopedEnv office("QUIREL_SOFFICE", "/nonexistent/soffice");
   Context ctx = Ctx(16);
   const std::string out = (root_ / "out.ebk").string();
-  EXPECT_EQ(ConvertDocument(ctx, Doc("plain.doc", "the quick brownfox"), out), 0);
+  EXPECT_EQ(ConvertDocument(ctx, Doc("plain.doc", "the quick brownfox"), out), ConvertResult::kDone);
   EXPECT_EQ(ReadFile(out), Rows({"the quick", "brownfox"}, 16));
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, msg::kNoWordConvert);
@@ -163,8 +163,8 @@ TEST_F(ConvertCommand, WordDocumentWithoutTheWordProcessorGoesAsText) {
 
 TEST_F(ConvertCommand, FailsWhenTheInputOrOutputCannotBeUsed) {
   Context ctx = Ctx();
-  EXPECT_EQ(ConvertDocument(ctx, (root_ / "absent.txt").string(), (root_ / "o").string()), 1);
-  EXPECT_EQ(ConvertDocument(ctx, Doc("a.txt", "ab"), (root_ / "no-dir" / "o").string()), 1);
+  EXPECT_EQ(ConvertDocument(ctx, (root_ / "absent.txt").string(), (root_ / "o").string()), ConvertResult::kFailed);
+  EXPECT_EQ(ConvertDocument(ctx, Doc("a.txt", "ab"), (root_ / "no-dir" / "o").string()), ConvertResult::kFailed);
 }
 
 // Real word-processor runs: a few seconds each, skipped without LibreOffice.
@@ -202,7 +202,7 @@ TEST_F(RealWord, DocComesOutAsRows) {
   const std::string doc = MakeDocument("novel.doc", "doc");
   Context ctx = Ctx();
   const std::string out = (root_ / "novel.ebk").string();
-  ASSERT_EQ(ConvertDocument(ctx, doc, out), 0);
+  ASSERT_EQ(ConvertDocument(ctx, doc, out), ConvertResult::kDone);
   EXPECT_EQ(ReadFile(out), Rows({kDiYiDuan, "  " + kDiErDuan}));
   EXPECT_TRUE(ui_.messages.empty());
   EXPECT_FALSE(fs::exists(TextPathFor(doc)));
@@ -212,13 +212,13 @@ TEST_F(RealWord, DocxPreviewLeavesATextFileOfTheSameNameAlone) {
   const std::string doc = MakeDocument("report.docx", "docx");
   WriteFile(TextPathFor(doc), "mine");
   Context ctx = Ctx();
-  ASSERT_EQ(ConvertForPreview(ctx, doc), 0);
+  ASSERT_EQ(ConvertForPreview(ctx, doc), ConvertResult::kDone);
   EXPECT_EQ(Work(kPreviewFile), Rows({kDiYiDuan, "  " + kDiErDuan}));
   EXPECT_EQ(ReadFile(TextPathFor(doc)), "mine");
 
   // WordToText itself writes the text, GBK with CR LF, beside the document.
   fs::remove(TextPathFor(doc));
-  ASSERT_EQ(WordToText(ctx, doc), 0);
+  ASSERT_EQ(WordToText(ctx, doc), ConvertResult::kDone);
   EXPECT_EQ(ReadFile(TextPathFor(doc)), kDiYiDuan + "\r\n\r\n" + kDiErDuan + "\r\n");
 }
 

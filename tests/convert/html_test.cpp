@@ -126,7 +126,7 @@ TEST_F(Html, PageHoldingTheWordErrorIsConverted) {
 TEST_F(Html, PageThatCannotBeReadIsReported) {
   Context ctx = Ctx();
   const std::string path = (root_ / "docs" / "absent.htm").string();
-  EXPECT_EQ(HtmlTextToEbook(ctx, path), 1);
+  EXPECT_EQ(HtmlTextToEbook(ctx, path), ConvertResult::kFailed);
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, std::string(msg::kOpenFilePrefix) + path + std::string(msg::kOpenFileSuffix));
   EXPECT_EQ(ui_.messages[0].caption, msg::kCaption);
@@ -137,7 +137,7 @@ TEST_F(Html, KeptTextThatCannotBeWrittenIsReportedTwice) {
   const std::string path = Doc("p.htm", "<p>a</p>");
   env_.systemDir = (root_ / "no-such-folder").string();
   Context ctx = Ctx();
-  EXPECT_EQ(HtmlTextToEbook(ctx, path), 1);
+  EXPECT_EQ(HtmlTextToEbook(ctx, path), ConvertResult::kFailed);
   ASSERT_EQ(ui_.messages.size(), 2u);
   EXPECT_EQ(ui_.messages[0].text, msg::kHtmlDiskFull);
   EXPECT_EQ(ui_.messages[0].icon, Icon::Error);
@@ -147,7 +147,8 @@ TEST_F(Html, KeptTextThatCannotBeWrittenIsReportedTwice) {
 TEST_F(Html, WebPageGoesThroughCheckTextCodeLikeText) {
   Context ctx = Ctx();
   std::string sendPath;
-  ASSERT_EQ(ConvertForSend(ctx, Doc("p.html", "<p>" + kDiYiDuan + "</p><p>"), kWebPage, sendPath), 0);
+  ASSERT_EQ(ConvertForSend(ctx, Doc("p.html", "<p>" + kDiYiDuan + "</p><p>"), kWebPage, sendPath),
+            ConvertResult::kDone);
   EXPECT_EQ(sendPath, env_.SystemFile(kEbookWork));
   EXPECT_EQ(ReadFile(sendPath), Rows({kDiYiDuan, ""}));
 }

@@ -21,7 +21,7 @@ using TextLayout = ConvertTest;
 TEST_F(TextLayout, EmptySourceGivesEmptyFileThatPassesAsGb) {
   EXPECT_EQ(TextRows(""), "");
   Context ctx = Ctx();
-  EXPECT_EQ(CheckTextCode(ctx), 0);
+  EXPECT_EQ(CheckTextCode(ctx), TextCode::kGb);
   EXPECT_TRUE(ui_.messages.empty());
 }
 
@@ -135,14 +135,14 @@ TEST_F(TextLayout, SourceLineBreaksInsideAParagraphAddNoBlank) {
 
 TEST_F(TextLayout, MissingSourceFailsSilently) {
   Context ctx = Ctx();
-  EXPECT_EQ(TextToEbook(ctx, (root_ / "docs" / "absent.txt").string()), 1);
+  EXPECT_EQ(TextToEbook(ctx, (root_ / "docs" / "absent.txt").string()), ConvertResult::kFailed);
   EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(TextLayout, WorkFileThatCannotBeCreatedIsReported) {
   env_.systemDir = (root_ / "no-such-folder").string();
   Context ctx = Ctx();
-  EXPECT_EQ(TextToEbook(ctx, Doc("a.txt", "abc")), 1);
+  EXPECT_EQ(TextToEbook(ctx, Doc("a.txt", "abc")), ConvertResult::kFailed);
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, msg::kNoDiskSpace1);
   EXPECT_EQ(ui_.messages[0].caption, msg::kCaption);

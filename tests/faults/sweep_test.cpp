@@ -441,7 +441,7 @@ TEST_P(Sweep, CtrlCAtEveryPoint) {
     cli::TerminalUi terminal(in, out, err, false, false);
     terminal.SetQuestionAnswer(Answer::Yes);
     terminal.SetSendFormat(send::kKeepFormat);
-    terminal.SetDuplicateChoice(1);
+    terminal.SetDuplicateChoice(DuplicateChoice::kReplace);
     Station s({}, &terminal);
     op.setup(s);
     s.cable.hookAt = n;

@@ -37,9 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::WriteBytes(env.SystemFile(kEbookWork), std::string_view(reinterpret_cast<const char*>(data), size));
   const int big5 = LooksLikeBig5(env.SystemFile(kEbookWork));
   FUZZ_REQUIRE(big5 == 0 || big5 == 1);
-  const int checked = CheckTextCode(ctx);
-  FUZZ_REQUIRE(checked == (big5 == 1 ? 2 : 0));
-  if (checked == 2) {
+  const TextCode checked = CheckTextCode(ctx);
+  FUZZ_REQUIRE(checked == (big5 == 1 ? TextCode::kRecoded : TextCode::kGb));
+  if (checked == TextCode::kRecoded) {
     const std::string recoded = fuzz::ReadBytes(env.SystemFile(kRecodedWork));
     FUZZ_REQUIRE(recoded.size() == size);
     FUZZ_REQUIRE(recoded.find('\0') == std::string::npos);

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The rows above take the bytes as GB/Big5; a page found to be in another
     // coding, or declaring one, is decoded first and may rightly differ.
     const bool legacy = DetectFileCoding(doc.string()) == TextCoding::kLegacy && MetaCharset(page).empty();
-    if (HtmlTextToEbook(ctx, doc.string()) == 0 && legacy)
+    if (HtmlTextToEbook(ctx, doc.string()) == ConvertResult::kDone && legacy)
       FUZZ_REQUIRE(fuzz::ReadBytes(env.SystemFile(kEbookWork)) == rows);
   }
   return 0;

@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_REQUIRE(after == before);
   } else {
     quirel::testing::FakeUi checker;
-    FUZZ_REQUIRE(CheckStore(files, checker) == 1 && checker.messages.empty());
+    FUZZ_REQUIRE(CheckStore(files, checker) == StoreCheck::kUsable && checker.messages.empty());
   }
   return 0;
 }

@@ -20,7 +20,7 @@ namespace {
 
 bool Sound(const PhonebookFiles& files) {
   quirel::testing::FakeUi ui;
-  return CheckStore(files, ui) == 1 && ui.messages.empty();
+  return CheckStore(files, ui) == StoreCheck::kUsable && ui.messages.empty();
 }
 
 // Records as the record dialog saves them: no control bytes besides the
@@ -48,15 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const PhonebookFiles files = PhonebookFiles::InDirectory(dir.string());
   fuzz::WriteBytes(files.store, stored);
   quirel::testing::FakeUi ui;
-  const int usable = CheckStore(files, ui);
-  FUZZ_REQUIRE(usable == 0 || usable == 1);
+  const StoreCheck usable = CheckStore(files, ui);
   // A damaged store survives whole in the backup.
-  if (usable == 0) FUZZ_REQUIRE(fuzz::ReadBytes(files.backup) == stored);
+  if (usable == StoreCheck::kUnusable) FUZZ_REQUIRE(fuzz::ReadBytes(files.backup) == stored);
 
   const std::string unpacked = UnpackRecords(received);
   std::string text;
   FUZZ_REQUIRE(ReadStoreBytes(files.store, text));
-  if (usable != 1) return 0;
+  if (usable != StoreCheck::kUsable) return 0;
 
   std::vector<std::string> entries;
   for (const std::string& name : ListNames(text)) {

@@ -92,15 +92,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Context ctx{env, ui, width};
     const fs::path doc = dir / "doc.txt";
     fuzz::WriteBytes(doc, text);
-    if (TextToEbook(ctx, doc.string()) != 0) {
+    if (TextToEbook(ctx, doc.string()) != ConvertResult::kDone) {
       // Only a file that is no text at all is refused.
       FUZZ_REQUIRE(DetectFileCoding(doc.string()) == TextCoding::kBinary);
       return 0;
     }
     FUZZ_REQUIRE(fuzz::ReadBytes(env.SystemFile(kEbookWork)) == rows);
-    const int checked = CheckTextCode(ctx);
-    FUZZ_REQUIRE(checked == 0 || checked == 2);
-    if (checked == 2) FUZZ_REQUIRE(fs::file_size(env.SystemFile(kRecodedWork)) == rows.size());
+    const TextCode checked = CheckTextCode(ctx);
+    FUZZ_REQUIRE(checked == TextCode::kGb || checked == TextCode::kRecoded);
+    if (checked == TextCode::kRecoded) FUZZ_REQUIRE(fs::file_size(env.SystemFile(kRecodedWork)) == rows.size());
   }
   return 0;
 }

@@ -187,12 +187,12 @@ TEST(SmallDialogs, SendFormatAndDuplicateName) {
 
   const struct {
     int id;
-    int choice;
+    DuplicateChoice choice;
     int result;
-  } presses[] = {{1088, 1, QDialog::Accepted},
-                 {1089, 2, QDialog::Accepted},
-                 {1090, 3, QDialog::Accepted},
-                 {1091, 4, QDialog::Rejected}};
+  } presses[] = {{1088, DuplicateChoice::kReplace, QDialog::Accepted},
+                 {1089, DuplicateChoice::kSkip, QDialog::Accepted},
+                 {1090, DuplicateChoice::kReplaceAll, QDialog::Accepted},
+                 {1091, DuplicateChoice::kCancel, QDialog::Rejected}};
   for (const auto& p : presses) {
     DuplicateDialog dialog(nullptr, QStringLiteral("张三"));
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("提示"));
@@ -205,7 +205,7 @@ TEST(SmallDialogs, SendFormatAndDuplicateName) {
   DuplicateDialog closed(nullptr, QStringLiteral("李四"));
   closed.show();
   closed.close();
-  EXPECT_EQ(closed.Choice(), 0);
+  EXPECT_EQ(closed.Choice(), DuplicateChoice::kClosed);
 }
 
 TEST(SmallDialogs, AnswersThroughTheInterface) {
@@ -213,8 +213,8 @@ TEST(SmallDialogs, AnswersThroughTheInterface) {
   ASSERT_TRUE(rig.Start());
   rig.dialogSteps.push_back([](QDialog& d) { Find<QPushButton>(&d, 1090)->click(); });
   rig.dialogSteps.push_back(Dismiss);
-  EXPECT_EQ(rig.ui().AskDuplicate("王五"), 3);
-  EXPECT_EQ(rig.ui().AskDuplicate("王五"), 0);  // closed without a button
+  EXPECT_EQ(rig.ui().AskDuplicate("王五"), DuplicateChoice::kReplaceAll);
+  EXPECT_EQ(rig.ui().AskDuplicate("王五"), DuplicateChoice::kClosed);  // closed without a button
   rig.dialogSteps.push_back([](QDialog& d) {
     Find<QRadioButton>(&d, 1084)->click();
     Find<QPushButton>(&d, 1)->click();

@@ -113,7 +113,7 @@ TEST_F(WindowTest, DeletingThreeSelectedNamesWritesOnce) {
   Open(Rec("Cid") + Rec("Ann") + Rec("Bob") + Rec("Dan"));
   for (const char* name : {"Ann", "Cid", "Dan"}) list.Select(*list.FindName(name));
   ui.answers.push_back(Answer::Yes);
-  ASSERT_EQ(DeleteSelected(list, files, ui), 0);
+  ASSERT_EQ(DeleteSelected(list, files, ui), DeleteResult::kDeleted);
   EXPECT_EQ(ReadFile(files.store), Store(Rec("Bob")));
   EXPECT_EQ(list.Texts(), (Texts{" Bob"}));
   ASSERT_EQ(ui.messages.size(), 1u);
@@ -124,11 +124,11 @@ TEST_F(WindowTest, DeletingThreeSelectedNamesWritesOnce) {
 TEST_F(WindowTest, DeleteWithoutSelectionOrWithNoChangesNothing) {
   Open(Rec("Ann"));
   list.ClearSelection();
-  EXPECT_EQ(DeleteSelected(list, files, ui), 1);
+  EXPECT_EQ(DeleteSelected(list, files, ui), DeleteResult::kFailed);
   EXPECT_EQ(ui.messages.back().text, "请选择姓名!");
   list.Select(0);
   ui.answers.push_back(Answer::No);
-  EXPECT_EQ(DeleteSelected(list, files, ui), 2);
+  EXPECT_EQ(DeleteSelected(list, files, ui), DeleteResult::kDeclined);
   EXPECT_EQ(ReadFile(files.store), Store(Rec("Ann")));
   EXPECT_EQ(list.Size(), 1u);
 }

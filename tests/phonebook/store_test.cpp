@@ -50,21 +50,21 @@ TEST_F(StoreTest, PathsLiveInTheProgramDirectory) {
 
 TEST_F(StoreTest, EmptyAndOneRecordStoresPass) {
   WriteFile(files.store, Bytes({0x09, 0x09, 0x1E}));
-  EXPECT_EQ(CheckStore(files, ui), 1);
+  EXPECT_EQ(CheckStore(files, ui), StoreCheck::kUsable);
   WriteFile(files.store, Store(Rec("Tom", "139")));
-  EXPECT_EQ(CheckStore(files, ui), 1);
+  EXPECT_EQ(CheckStore(files, ui), StoreCheck::kUsable);
   EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(StoreTest, MissingStoreIsCreatedEmptyWithoutAMessage) {
-  EXPECT_EQ(CheckStore(files, ui), 1);
+  EXPECT_EQ(CheckStore(files, ui), StoreCheck::kUsable);
   EXPECT_EQ(ReadFile(files.store), Bytes({0x09, 0x09, 0x1E}));
   EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(StoreTest, StoreThatCannotBeCreatedIsReported) {
   files = PhonebookFiles::InDirectory(dir.Path("missing/folder"));
-  EXPECT_EQ(CheckStore(files, ui), 0);
+  EXPECT_EQ(CheckStore(files, ui), StoreCheck::kUnusable);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, "新建电话本文件失败！错误-100\n请卸载本驱动程序后重新安装.");
   EXPECT_FALSE(PreparePhonebookStore(files, ui));
@@ -99,7 +99,7 @@ TEST_F(StoreTest, EachDamageIsReportedAndBackedUpByteForByte) {
     WriteFile(files.backup, "an older backup");
     WriteFile(files.store, c.bytes);
     ui.messages.clear();
-    EXPECT_EQ(CheckStore(files, ui), 0);
+    EXPECT_EQ(CheckStore(files, ui), StoreCheck::kUnusable);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, c.message);
     EXPECT_EQ(ui.messages[0].caption, kCaption);
@@ -156,7 +156,7 @@ TEST_F(StoreTest, AddAppendsBeforeTheEndMark) {
   WriteFile(files.store, Store(Rec("Ann")));
   const SaveOutcome out = Save(Person("Tom", "139"));
   EXPECT_TRUE(out.saved);
-  EXPECT_EQ(out.saveResult, 2);
+  EXPECT_EQ(out.saveResult, SaveResult::kAdded);
   EXPECT_EQ(out.entry, " Tom");
   EXPECT_EQ(ReadFile(files.store), Store(Rec("Ann") + Rec("Tom", "139")));
 }
@@ -194,7 +194,7 @@ TEST_F(StoreTest, IdenticalSaveChangesNothingAndAddsNoEntry) {
   list.Load({"Ann", "Tom"});
   const SaveOutcome out = Save(Person("Tom", "139"));
   EXPECT_TRUE(out.saved);
-  EXPECT_EQ(out.saveResult, 6);
+  EXPECT_EQ(out.saveResult, SaveResult::kNameListed);
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(ReadFile(files.store), before);
   AfterAdd(list, out);
@@ -207,7 +207,7 @@ TEST_F(StoreTest, ReplaceKeepsThePlaceAndNoKeepsTheStore) {
   ui.answers.push_back(Answer::No);
   const SaveOutcome no = Save(Person("Tom", "186"));
   EXPECT_FALSE(no.saved);
-  EXPECT_EQ(no.saveResult, 7);
+  EXPECT_EQ(no.saveResult, SaveResult::kDeclined);
   EXPECT_EQ(no.focusField, 0);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, "有相同的人名记录!\n 是否替代?");
@@ -218,7 +218,7 @@ TEST_F(StoreTest, ReplaceKeepsThePlaceAndNoKeepsTheStore) {
   ui.answers.push_back(Answer::Yes);
   const SaveOutcome yes = Save(Person("Tom", "186"));
   EXPECT_TRUE(yes.saved);
-  EXPECT_EQ(yes.saveResult, 6);
+  EXPECT_EQ(yes.saveResult, SaveResult::kNameListed);
   EXPECT_EQ(ReadFile(files.store), Store(Rec("Ann") + Rec("Tom", "186") + Rec("Zoe")));
 }
 
@@ -226,7 +226,7 @@ TEST_F(StoreTest, EditWithoutRenameMovesTheRecordToTheEnd) {
   WriteFile(files.store, Store(Rec("Ann") + Rec("Tom", "139") + Rec("Zoe")));
   const SaveOutcome out = Save(Person("Tom", "139"), EditMode::Edit, "Tom");
   EXPECT_TRUE(out.saved);
-  EXPECT_EQ(out.saveResult, 2);
+  EXPECT_EQ(out.saveResult, SaveResult::kAdded);
   EXPECT_EQ(ReadFile(files.store), Store(Rec("Ann") + Rec("Zoe") + Rec("Tom", "139")));
 }
 
@@ -265,7 +265,7 @@ TEST_F(StoreTest, DelimiterBytesInFieldsNeverReachTheStore) {
                           "", "a\rb\nc"))
                   .saved);
   EXPECT_EQ(ReadFile(files.store), Store(Rec("Tom", "139", "", "abc")));
-  EXPECT_EQ(CheckStore(files, ui), 1);
+  EXPECT_EQ(CheckStore(files, ui), StoreCheck::kUsable);
 }
 
 TEST_F(StoreTest, UnreadableStoreIsReportedOnSave) {

@@ -11,7 +11,7 @@ namespace {
 std::string Converted(Rig& rig, const fs::path& source) {
   std::string sendPath;
   const auto kind = convert::ClassifyName(LowerAscii(source.filename().string()));
-  EXPECT_EQ(convert::ConvertForSend(rig.ctx, source.string(), kind, sendPath), 0) << source;
+  EXPECT_EQ(convert::ConvertForSend(rig.ctx, source.string(), kind, sendPath), convert::ConvertResult::kDone) << source;
   return ReadFile(sendPath);
 }
 

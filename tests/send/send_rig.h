@@ -64,11 +64,11 @@ class FakeWord final : public WordProcessor {
     ++installedAsked;
     return installed;
   }
-  int ToText(convert::Context&, const std::string& doc) override {
+  convert::ConvertResult ToText(convert::Context&, const std::string& doc) override {
     converted.push_back(doc);
-    if (failConversion) return 1;
+    if (failConversion) return convert::ConvertResult::kFailed;
     WriteFile(convert::TextPathFor(doc), text);
-    return 0;
+    return convert::ConvertResult::kDone;
   }
   bool OpenInstance() override {
     ++opened;

@@ -129,15 +129,15 @@ class FakeUi final : public UserInterface {
   std::optional<ReceiveOptions> AskReceiveOptions() override {
     return receiveOptions.Take("receive options", std::nullopt);
   }
-  int AskDuplicate(std::string_view name) override {
+  DuplicateChoice AskDuplicate(std::string_view name) override {
     duplicateNames.emplace_back(name);
     if (duplicateAnswers.empty()) {
       ADD_FAILURE() << "unscripted question: duplicate name " << name;
-      return 0;
+      return DuplicateChoice::kClosed;
     }
     const int a = duplicateAnswers.front();
     duplicateAnswers.pop_front();
-    return a;
+    return static_cast<DuplicateChoice>(a);
   }
   ReplaceChoice AskReplaceFile(std::string_view path) override {
     replaceAsked.emplace_back(path);
@@ -169,7 +169,7 @@ class FakeUi final : public UserInterface {
   Scripted<std::optional<int>> sendFormat;
   Scripted<std::optional<int>> clearMode;
   Scripted<std::optional<ReceiveOptions>> receiveOptions;
-  std::deque<int> duplicateAnswers;          // one per duplicate name
+  std::deque<int> duplicateAnswers;          // one per duplicate name, by the prompt's numbers
   std::deque<ReplaceChoice> replaceAnswers;  // one per local file asked about
   std::function<void(long long)> onPump;     // called with the running pump count
   std::function<void(const ShownMessage&)> onMessage;
