@@ -54,6 +54,8 @@ bool WaitHandshakeAt(Port& port, Clock& clock, const PortAddresses& ports, bool 
       ++sleeps;
       misses = 0;
       if (rewrite) port.WritePortByte(ports.data, *rewrite);
+    } else if (port.StatusSteady()) {
+      misses = 3001;  // the polls up to the next sleep would all miss
     } else {
       ++misses;
     }

@@ -10,6 +10,10 @@ class Port {
   virtual ~Port() = default;
   virtual std::uint8_t ReadPortByte(std::uint16_t address) = 0;
   virtual void WritePortByte(std::uint16_t address, std::uint8_t value) = 0;
+  // True when reading the status register again, before the next write,
+  // would change nothing and give the value just read: a wait may then skip
+  // the busy polls that could not see a change. Hardware never promises it.
+  virtual bool StatusSteady() const { return false; }
 };
 
 class Clock {

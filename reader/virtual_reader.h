@@ -38,6 +38,8 @@ class VirtualReader final : public Port {
 
   std::uint8_t ReadPortByte(std::uint16_t address) override;
   void WritePortByte(std::uint16_t address, std::uint8_t value) override;
+  // Only a slow reader's acknowledge moves on reads alone.
+  bool StatusSteady() const override { return options_.off || delay_ == 0; }
 
   // Bytes to give to the PC, in order.
   void Give(const std::vector<std::uint8_t>& bytes);
