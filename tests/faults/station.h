@@ -13,6 +13,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -118,7 +119,8 @@ class Scratch {
     const fs::path memory = "/dev/shm";
     const bool inMemory = fs::is_directory(memory, ec) && ::access(memory.c_str(), W_OK | X_OK) == 0;
     std::string pattern = ((inMemory ? memory : fs::temp_directory_path()) / "quirel-faults-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no scratch folder: " + pattern);
+    path_ = pattern;
   }
   ~Scratch() {
     std::error_code ec;

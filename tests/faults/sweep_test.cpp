@@ -1,7 +1,9 @@
 // Every transfer against a reader that fails at every point of it: silent or
-// switched off after N bytes for every N across the command (dense at both
-// ends, evenly spaced in long data runs), slow answers, wrong sums in what
-// it gives, and the interrupt button or Ctrl-C at every pump. After each run:
+// switched off after N bytes for every N across the command (inside the
+// 8192-byte data runs of the 24 KB commands: at both ends of each run and
+// every 16th N between, see FaultPoints), slow answers, wrong sums in what
+// it gives, and the interrupt button at every pump and Ctrl-C after every
+// byte (the same thinning inside those runs). After each run:
 // the command ended within its wait budget with a result and message of its
 // own, no file on either side is partial, the phonebook store and config.ini
 // are as before or wholly new, and nothing appeared outside the chosen folders.
@@ -464,8 +466,8 @@ TEST_P(Sweep, WrongSumFromTheReaderIsRefused) {
   }
 }
 
-// The interrupt button pressed at every pump of the transfer (evenly spaced
-// on long ones).
+// The interrupt button pressed at every pump of the transfer (thinned
+// inside the data runs of the long ones as FaultPoints does).
 TEST_P(Sweep, InterruptButtonAtEveryPoint) {
   const Operation& op = Op();
   if (!op.hasWindow) GTEST_SKIP() << "no progress window";

@@ -89,6 +89,9 @@ class ScriptedStatus final : public Port {
       ++writes;
     }
   }
+  // Once the script has run out the status stays at the fallback.
+  bool StatusSteady() const override { return steady && next >= levels.size(); }
+  bool steady = false;
   std::vector<bool> levels;
   std::size_t next = 0;
   bool fallback = false;
@@ -153,6 +156,28 @@ TEST(WaitHandshake, RewritesTheValueAfterEachSleep) {
   EXPECT_EQ(clock.sleeps, 2u);
   EXPECT_EQ(port.writes, 2);
   EXPECT_EQ(port.data, 0x0E);
+}
+
+// A port that says its status cannot change is spared the busy polls, and
+// nothing else: the same sleeps, rewrites and outcome as when polled.
+TEST(WaitHandshake, SteadyStatusSkipsOnlyThePollsThatCouldNotSeeAChange) {
+  long long polledReads = 0;
+  for (const bool steady : {false, true}) {
+    ScriptedStatus port;
+    port.steady = steady;
+    VirtualClock clock;
+    PortAddresses ports;
+    port.levels.assign(3002, false);
+    port.levels.push_back(true);  // one hit after the first sleep, then silence
+    EXPECT_FALSE(WaitHandshakeAt(port, clock, ports, true, Confirm::Consecutive, std::uint8_t{0x1C}, nullptr, 3));
+    EXPECT_EQ(clock.sleeps, 1u + 1001u) << steady;
+    EXPECT_EQ(port.writes, 1 + 1001) << steady;
+    EXPECT_EQ(port.data, 0x1C) << steady;
+    if (steady)
+      EXPECT_LT(port.reads * 100, polledReads);
+    else
+      polledReads = port.reads;
+  }
 }
 
 TEST(OpenLink, ReaderSwitchedOffFailsAtFirstMissWithOneBox) {
