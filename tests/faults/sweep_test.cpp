@@ -269,6 +269,7 @@ struct Baseline {
   long long moved = 0;
   long long given = 0;
   long long pumps = 0;
+  std::vector<long long> movedAtPump;  // bytes moved when each pump came
   std::uint64_t elapsedMs = 0;
 };
 
@@ -277,6 +278,7 @@ Baseline Measure(const Operation& op) {
   op.setup(s);
   Baseline b;
   b.before = s.Observe();
+  s.fake.onPump = [&b, &s](int) { b.movedAtPump.push_back(s.cable.Moved()); };
   EXPECT_EQ(op.run(s), LinkResult::kDone) << op.name;
   b.after = s.Observe();
   b.moved = s.cable.Moved();
@@ -401,8 +403,14 @@ template <typename Inject>
 TEST_P(Sweep, ReaderFallsSilentOrIsSwitchedOffAtEveryPoint) {
   const Operation& op = Op();
   const Baseline b = Measure(op);
+  // The runs lie where the frames put them: one pump after each of their bytes.
   if (!op.dataRuns.empty()) {
     ASSERT_EQ(b.pumps, static_cast<long long>(op.dataRuns.size()) * kBlock) << op.name;
+  }
+  for (std::size_t i = 0; i < op.dataRuns.size(); ++i) {
+    const auto first = static_cast<std::size_t>(i * kBlock);
+    ASSERT_EQ(b.movedAtPump.at(first), op.dataRuns[i] + 1) << op.name << ", run " << i;
+    ASSERT_EQ(b.movedAtPump.at(first + kBlock - 1), op.dataRuns[i] + kBlock) << op.name << ", run " << i;
   }
   int points = 0;
   for (long long n : FaultPoints(b.moved, op.dataRuns)) {
