@@ -1,7 +1,9 @@
 #include "common/ini.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -17,15 +19,25 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
+// Lines as getline gives them: a last line without its line end counts, an
+// empty tail does not.
+std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t nl = std::min(text.find('\n', pos), text.size());
+    std::string line(text.substr(pos, nl - pos));
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
+    lines.push_back(std::move(line));
+    pos = nl + 1;
   }
   return lines;
+}
+
+// A file that cannot be read reads as empty.
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 bool IsSection(const std::string& line, std::string* name) {
@@ -69,7 +81,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
 
 bool WriteIniValue(const std::string& path, const std::string& section, const std::string& key,
                    const std::string& value) {
-  std::vector<std::string> lines = ReadLines(path);
+  return WriteFileAtomically(path, SetIniValue(ReadText(path), section, key, value));
+}
+
+std::string SetIniValue(std::string_view text, const std::string& section, const std::string& key,
+                        const std::string& value) {
+  std::vector<std::string> lines = SplitLines(text);
   std::string current;
   bool inSection = false;
   bool sectionSeen = false;
@@ -105,13 +122,18 @@ bool WriteIniValue(const std::string& path, const std::string& section, const st
 write:
   std::ostringstream out;
   for (const auto& line : lines) out << line << "\r\n";
-  return WriteFileAtomically(path, out.str());
+  return out.str();
 }
 
 std::string ReadIniValue(const std::string& path, const std::string& section, const std::string& key,
                          const std::string& fallback) {
+  return GetIniValue(ReadText(path), section, key, fallback);
+}
+
+std::string GetIniValue(std::string_view text, const std::string& section, const std::string& key,
+                        const std::string& fallback) {
   bool inSection = false;
-  for (const auto& line : ReadLines(path)) {
+  for (const auto& line : SplitLines(text)) {
     std::string name;
     if (IsSection(line, &name)) {
       inSection = SameName(name, section);

@@ -176,18 +176,25 @@ bool CodeConverter::Write() const {
 int LooksLikeBig5(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return -1;
-  std::uint8_t buffer[2048] = {};
-  const std::size_t count = std::fread(buffer, 1, 2047, f);
+  std::uint8_t buffer[kBig5SampleSize] = {};
+  const std::size_t count = std::fread(buffer, 1, sizeof buffer, f);
   std::fclose(f);
+  return LooksLikeBig5(buffer, count);
+}
+
+int LooksLikeBig5(const std::uint8_t* data, std::size_t size) {
+  const std::size_t count = std::min(size, kBig5SampleSize);
+  // A pair cut by the sample's end is taken with a 0 trail byte.
+  auto at = [&](std::size_t i) -> std::uint8_t { return i < count ? data[i] : 0; };
   int lowTrail = 0, highTrail = 0;
   std::size_t i = 0;
   while (i < count) {
-    const std::uint8_t b = buffer[i];
-    if (b == 0x09 || b == 0x0A || b < 0xA1 || buffer[i + 1] < 0x40) {
+    const std::uint8_t b = at(i);
+    if (b == 0x09 || b == 0x0A || b < 0xA1 || at(i + 1) < 0x40) {
       ++i;
       continue;
     }
-    if (buffer[i + 1] <= 0x7E)
+    if (at(i + 1) <= 0x7E)
       ++lowTrail;
     else
       ++highTrail;

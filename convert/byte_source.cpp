@@ -106,12 +106,13 @@ UnicodeToGbSource::~UnicodeToGbSource() {
 
 bool UnicodeToGbSource::Fill() {
   if (innerEnded_ && raw_.empty()) return false;
-  // Keep the bytes of a sequence split at the end of the previous block.
-  const std::size_t kept = raw_.size();
+  // raw_ still holds a sequence split at the end of the previous block; the
+  // new bytes go after it. They are read into a block of their own: growing
+  // raw_ by a whole block would clear 64 KB each time, however few arrive.
   if (!innerEnded_) {
-    raw_.resize(kept + kReadBlock);
-    const std::size_t n = inner_.Read(raw_.data() + kept, kReadBlock);
-    raw_.resize(kept + n);
+    if (!block_) block_ = std::make_unique_for_overwrite<std::uint8_t[]>(kReadBlock);
+    const std::size_t n = inner_.Read(block_.get(), kReadBlock);
+    raw_.insert(raw_.end(), block_.get(), block_.get() + n);
     if (n < kReadBlock) innerEnded_ = true;
   }
   const std::size_t n = raw_.size();

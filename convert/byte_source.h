@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -121,7 +122,8 @@ class UnicodeToGbSource final : public ByteSource {
   TextCoding coding_;
   const std::uint16_t* forms_;
   UConverter* gb18030_ = nullptr;
-  std::vector<std::uint8_t> raw_;  // undecoded bytes, a split sequence first
+  std::vector<std::uint8_t> raw_;          // undecoded bytes, a split sequence first
+  std::unique_ptr<std::uint8_t[]> block_;  // what the inner source gave last
   std::vector<char16_t> units_;
   bool started_ = false;
   bool innerEnded_ = false;

@@ -3,6 +3,8 @@
 // work files of the system directory.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "common/environment.h"
@@ -59,6 +61,10 @@ enum class TextCode : int { kGb = 0, kFailed = 1, kRecoded = 2 };
 // coding is refused with a message.
 [[nodiscard]] ConvertResult TextToEbook(Context& ctx, const std::string& path, RowCoding& rows);
 [[nodiscard]] int LooksLikeBig5(const std::string& path);  // 1, 0, -1
+// The same check on rows in memory: only their first kBig5SampleSize bytes
+// count, as from the file. 1 or 0.
+inline constexpr std::size_t kBig5SampleSize = 2047;
+[[nodiscard]] int LooksLikeBig5(const std::uint8_t* data, std::size_t size);
 [[nodiscard]] TextCode CheckTextCode(Context& ctx);
 [[nodiscard]] TextCode CheckTextCode(Context& ctx, RowCoding rows);
 [[nodiscard]] int StripHtml(Context& ctx, const std::string& path);  // 1 written, 0 failed

@@ -18,8 +18,24 @@ constexpr std::string PhonebookRecord::*kFields[PhonebookRecord::kFieldCount] = 
 
 bool IsMarker(unsigned char b) { return b >= 0x10 && b <= 0x1B; }
 
-// The first failing check of the store's bytes: 1, 201, 202, 3, 203, or 0.
-int StoreDamage(const std::string& bytes) {
+std::string_view DamageMessage(int damage) {
+  switch (damage) {
+    case 1:
+      return msg::kDamage1;
+    case 201:
+      return msg::kDamage201;
+    case 202:
+      return msg::kDamage202;
+    case 3:
+      return msg::kDamage3;
+    default:
+      return msg::kDamage203;
+  }
+}
+
+}  // namespace
+
+int StoreDamage(std::string_view bytes) {
   const std::size_t n = bytes.size();
   auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
   if (n < 2 || at(0) != 0x09 || at(1) != 0x09) return 1;
@@ -48,23 +64,6 @@ int StoreDamage(const std::string& bytes) {
   if (n > 3 && at(n - 2) != 0x1B) return 203;
   return 0;
 }
-
-std::string_view DamageMessage(int damage) {
-  switch (damage) {
-    case 1:
-      return msg::kDamage1;
-    case 201:
-      return msg::kDamage201;
-    case 202:
-      return msg::kDamage202;
-    case 3:
-      return msg::kDamage3;
-    default:
-      return msg::kDamage203;
-  }
-}
-
-}  // namespace
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
   std::error_code ec;

@@ -50,6 +50,10 @@ struct PhonebookFiles {
 // 0x10 + name + 0x11: can only match at the start of a record.
 std::string NameKey(std::string_view name);
 
+// The first failing check of a store's bytes, as CheckStore reports it: 1,
+// 201, 202, 3 or 203; 0 for a sound store.
+[[nodiscard]] int StoreDamage(std::string_view bytes);
+
 // kUsable also when it was missing and is created empty; kUnusable when it is
 // damaged (reported, copied to the backup) or cannot be created (reported).
 enum class StoreCheck : int { kUnusable = 0, kUsable = 1 };

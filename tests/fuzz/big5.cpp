@@ -30,13 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
+  const int big5 = LooksLikeBig5(data, size);
+  FUZZ_REQUIRE(big5 == 0 || big5 == 1);
+  // The route of a send, through the work files, for a share of the inputs
+  // (files are slow, and the check above is the same one).
+  if (size % 8 != 0) return 0;
   static const fs::path dir = fuzz::FreshDir("big5");
   const Environment env{dir.string(), dir.string()};
   quirel::testing::FakeUi ui;
   Context ctx{env, ui, 20};
   fuzz::WriteBytes(env.SystemFile(kEbookWork), std::string_view(reinterpret_cast<const char*>(data), size));
-  const int big5 = LooksLikeBig5(env.SystemFile(kEbookWork));
-  FUZZ_REQUIRE(big5 == 0 || big5 == 1);
+  FUZZ_REQUIRE(LooksLikeBig5(env.SystemFile(kEbookWork)) == big5);
   const TextCode checked = CheckTextCode(ctx);
   FUZZ_REQUIRE(checked == (big5 == 1 ? TextCode::kRecoded : TextCode::kGb));
   if (checked == TextCode::kRecoded) {

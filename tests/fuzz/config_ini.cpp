@@ -13,18 +13,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string value = (choice & 1) != 0 ? "1" : "0";
   const std::string_view before = in.Rest();
 
-  static const fs::path dir = fuzz::FreshDir("ini");
-  const std::string path = (dir / "config.ini").string();
-  fuzz::WriteBytes(path, before);
-  const std::string language = ReadIniValue(path, "ConfigInfo", "Language", "\x01");
-  (void)ReadIniValue(path, "configinfo", "font");
-
-  FUZZ_REQUIRE(WriteIniValue(path, "ConfigInfo", "Font", value));
-  FUZZ_REQUIRE(ReadIniValue(path, "ConfigInfo", "Font") == value);
+  const std::string language = GetIniValue(before, "ConfigInfo", "Language", "\x01");
+  (void)GetIniValue(before, "configinfo", "font");
+  const std::string once = SetIniValue(before, "ConfigInfo", "Font", value);
+  FUZZ_REQUIRE(GetIniValue(once, "ConfigInfo", "Font") == value);
   // The value kept its line: a second write changes nothing else.
-  const std::string once = fuzz::ReadBytes(path);
-  FUZZ_REQUIRE(WriteIniValue(path, "ConfigInfo", "Font", value));
-  FUZZ_REQUIRE(fuzz::ReadBytes(path) == once);
-  if (language != "\x01") FUZZ_REQUIRE(ReadIniValue(path, "ConfigInfo", "Language") == language);
+  FUZZ_REQUIRE(SetIniValue(once, "ConfigInfo", "Font", value) == once);
+  if (language != "\x01") FUZZ_REQUIRE(GetIniValue(once, "ConfigInfo", "Language") == language);
+
+  // The file forms read and write the same bytes; files are slow, so one
+  // input in eight takes them.
+  if ((choice & 0x0E) == 0x0E) {
+    static const fs::path dir = fuzz::FreshDir("ini");
+    const std::string path = (dir / "config.ini").string();
+    fuzz::WriteBytes(path, before);
+    FUZZ_REQUIRE(ReadIniValue(path, "ConfigInfo", "Language", "\x01") == language);
+    FUZZ_REQUIRE(WriteIniValue(path, "ConfigInfo", "Font", value));
+    FUZZ_REQUIRE(fuzz::ReadBytes(path) == once);
+  }
   return 0;
 }
