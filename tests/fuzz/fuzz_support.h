@@ -35,6 +35,15 @@ namespace fs = std::filesystem;
     }                                                                                          \
   } while (0)
 
+// The verdict of an entry point that names the promise it found broken.
+#define FUZZ_HOLDS(verdict)                                                          \
+  do {                                                                               \
+    if (const char* broken = (verdict)) {                                            \
+      std::fprintf(stderr, "%s:%d: %s: %s\n", __FILE__, __LINE__, #verdict, broken); \
+      std::abort();                                                                  \
+    }                                                                                \
+  } while (0)
+
 // Takes the fuzzer's bytes from the front: small choices first, the payload last.
 class Input {
  public:

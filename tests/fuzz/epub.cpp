@@ -1,0 +1,9 @@
+// EPUB books (a zip of container, package and chapters): refused with a
+// status, or paragraphs of folded UTF-8 text that make whole rows.
+#include "convert/fuzz_entries.h"
+#include "tests/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FUZZ_HOLDS(quirel::convert::FuzzEpub(data, size));
+  return 0;
+}
