@@ -28,14 +28,15 @@ const char* CheckGbRows(const std::string& rows, int width) {
   return nullptr;
 }
 
-// Text made from Unicode: ASCII, and characters the reader's font shows.
+// Text made from Unicode: ASCII, characters the reader's font shows, and the
+// two (槃 and 卍) that the layout turns into the reader's own codes.
 const char* CheckGbText(std::string_view gb) {
   for (std::size_t i = 0; i < gb.size(); ++i) {
     if (static_cast<unsigned char>(gb[i]) < 0x80) continue;
     if (i + 1 == gb.size()) return "transcoded text ends in half a character";
     const std::uint8_t pair[2] = {static_cast<std::uint8_t>(gb[i]), static_cast<std::uint8_t>(gb[i + 1])};
-    if (!GbFormShowable(pair) || pair[1] < 0x40 || pair[1] == 0x7F || pair[1] == 0xFF)
-      return "transcoded text holds a character the reader cannot show";
+    const bool deviceCode = (pair[0] == 0x98 && pair[1] == 0x84) || (pair[0] == 0x85 && pair[1] == 0x64);
+    if (!deviceCode && !GbFormShowable(pair)) return "transcoded text holds a character the reader cannot show";
     ++i;
   }
   return nullptr;
