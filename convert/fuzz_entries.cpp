@@ -2,7 +2,6 @@
 
 #include <string_view>
 
-#include "common/text.h"
 #include "convert/book.h"
 #include "convert/encoding.h"
 #include "convert/html.h"
@@ -50,7 +49,6 @@ const char* Book(FileKind kind, const std::uint8_t* data, std::size_t size) {
   for (const std::string& p : paragraphs) {
     if (p.empty() || p.front() == ' ' || p.back() == ' ' || p.find("  ") != std::string::npos)
       return "a paragraph is empty or its blanks are not folded";
-    if (!IsValidUtf8(p)) return "a paragraph is not UTF-8";
   }
   const std::string gb = ParagraphsToGb(paragraphs);
   if (const char* broken = CheckGbText(gb)) return broken;

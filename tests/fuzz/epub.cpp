@@ -1,5 +1,5 @@
 // EPUB books (a zip of container, package and chapters): refused with a
-// status, or paragraphs of folded UTF-8 text that make whole rows.
+// status, or paragraphs of folded text that make whole rows.
 #include "convert/fuzz_entries.h"
 #include "tests/fuzz/fuzz_support.h"
 

@@ -1,5 +1,5 @@
 // FictionBook books, plain or zipped: refused with a status, or paragraphs of
-// folded UTF-8 text that make whole rows.
+// folded text that make whole rows.
 #include "convert/fuzz_entries.h"
 #include "tests/fuzz/fuzz_support.h"
 

@@ -1,4 +1,4 @@
-// MOBI and AZW3 books: refused with a status, or paragraphs of folded UTF-8
+// MOBI and AZW3 books: refused with a status, or paragraphs of folded
 // text that make whole rows.
 #include "convert/fuzz_entries.h"
 #include "tests/fuzz/fuzz_support.h"

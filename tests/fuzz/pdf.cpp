@@ -1,4 +1,4 @@
-// PDF documents: refused with a status, or paragraphs of folded UTF-8 text
+// PDF documents: refused with a status, or paragraphs of folded text
 // that make whole rows.
 #include "convert/fuzz_entries.h"
 #include "tests/fuzz/fuzz_support.h"
