@@ -163,7 +163,9 @@ void AddParagraph(Paragraphs& out, std::string_view text) {
   std::string_view kept(folded);
   while (kept.substr(0, 3) == kIdeographicSpace || (!kept.empty() && kept.front() == ' '))
     kept.remove_prefix(kept.front() == ' ' ? 1 : 3);
-  while (kept.size() >= 3 && kept.substr(kept.size() - 3) == kIdeographicSpace) kept.remove_suffix(3);
+  // A blank before a trailing ideographic one goes with it.
+  while (!kept.empty() && (kept.back() == ' ' || kept.ends_with(kIdeographicSpace)))
+    kept.remove_suffix(kept.back() == ' ' ? 1 : 3);
   if (!kept.empty()) out.emplace_back(kept);
 }
 
