@@ -15,7 +15,7 @@ namespace quirel::app {
 namespace {
 
 // More than this is not read into the pane: a preview, not an editor.
-constexpr qint64 kMaxShownBytes = 8 * 1024 * 1024;
+constexpr qint64 kMaxShownBytes = qint64{8} * 1024 * 1024;
 
 bool IsNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||

@@ -29,7 +29,7 @@ QString WithSlash(QString path) {
 // mount point alone.
 QString VolumeText(const QString& root) {
   if (root == QLatin1String("/")) return root;
-  const QString bare = root.endsWith(QLatin1Char('/')) ? root.chopped(1) : root;
+  QString bare = root.endsWith(QLatin1Char('/')) ? root.chopped(1) : root;
   const QString label = QStorageInfo(bare).displayName();
   if (label.isEmpty() || label == bare || label == root) return bare;
   return label + QStringLiteral(" (") + bare + QLatin1Char(')');

@@ -116,7 +116,7 @@ int PreviewFormatDialog::Format() const { return convert_->isChecked() ? 2 : 1; 
 int PreviewFormatDialog::Font() const { return large_->isChecked() ? 1 : 2; }
 
 QString FindViewer(const QString& programDir) {
-  const QString beside = QDir(programDir).filePath(QStringLiteral("quirel-viewer"));
+  QString beside = QDir(programDir).filePath(QStringLiteral("quirel-viewer"));
   const QString built = QDir::cleanPath(programDir + QStringLiteral("/../viewer/quirel-viewer"));
   for (const QString& candidate : {beside, built}) {
     const QFileInfo info(candidate);

@@ -68,7 +68,7 @@ Answer QtUserInterface::ShowMessageWithDetail(std::string_view text, std::string
   return ShowBox({std::string(text), std::string(caption), icon, Buttons::Ok, std::string(detail)});
 }
 
-Answer QtUserInterface::ShowBox(BoxRecord record) {
+Answer QtUserInterface::ShowBox(const BoxRecord& record) {
   boxes.push_back(record);
   if (boxes.size() > kKept) boxes.pop_front();
   if (boxHook) return boxHook(record);

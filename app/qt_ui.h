@@ -90,7 +90,7 @@ class QtUserInterface final : public UserInterface {
   long long pumps = 0;
 
  private:
-  Answer ShowBox(BoxRecord record);
+  Answer ShowBox(const BoxRecord& record);
 
   QPointer<QWidget> main_;
   QPointer<QWidget> phonebook_;

@@ -159,7 +159,7 @@ bool CodeConverter::Write() const {
   std::FILE* f = std::fopen(outputPath.c_str(), "wb");
   if (f == nullptr) return false;
   std::vector<std::uint8_t> block;
-  block.reserve(64 * 1024);
+  block.reserve(std::size_t{64} * 1024);
   bool ok = true;
   for (std::size_t i = 0; i < output_.size(); i += block.capacity()) {
     const std::size_t n = std::min(block.capacity(), output_.size() - i);

@@ -228,7 +228,8 @@ std::size_t UnicodeToGbSource::DecodeGb18030Block(std::size_t n) {
   UChar* target = reinterpret_cast<UChar*>(units_.data());
   UErrorCode status = U_ZERO_ERROR;
   // The converter keeps a split sequence itself until the last block.
-  ucnv_toUnicode(gb18030_, &target, target + units_.size(), &source, sourceEnd, nullptr, innerEnded_, &status);
+  ucnv_toUnicode(gb18030_, &target, target + units_.size(), &source, sourceEnd, nullptr,
+                 static_cast<UBool>(innerEnded_), &status);
   const std::size_t count = static_cast<std::size_t>(target - reinterpret_cast<UChar*>(units_.data()));
   for (std::size_t k = 0; k < count; ++k) {
     std::uint32_t u = units_[k];

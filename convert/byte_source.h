@@ -57,7 +57,7 @@ class ByteSource {
   bool Refill();
 };
 
-inline constexpr std::size_t kReadBlock = 64 * 1024;
+inline constexpr std::size_t kReadBlock = std::size_t{64} * 1024;
 
 // The bytes of a file.
 class FileSource final : public ByteSource {

@@ -287,8 +287,8 @@ class Gb18030Scan {
   std::size_t invalid_ = 0;
 };
 
-constexpr std::size_t kSampleBytes = 64 * 1024;
-constexpr std::size_t kScriptSample = 256 * 1024;
+constexpr std::size_t kSampleBytes = std::size_t{64} * 1024;
+constexpr std::size_t kScriptSample = std::size_t{256} * 1024;
 
 }  // namespace
 

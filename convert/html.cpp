@@ -143,7 +143,7 @@ bool IsOneOf(const std::string& name, std::initializer_list<std::string_view> na
 // it declares none that decides, by its bytes.
 std::string PageToGb(std::string page, RowCoding& coding) {
   coding = RowCoding::kAsk;
-  const TextCoding byShape = DetectCoding(std::string_view(page).substr(0, 64 * 1024));
+  const TextCoding byShape = DetectCoding(std::string_view(page).substr(0, std::size_t{64} * 1024));
   if (byShape == TextCoding::kUtf16Le || byShape == TextCoding::kUtf16Be ||
       (byShape == TextCoding::kUtf8 && page.rfind("\xEF\xBB\xBF", 0) == 0)) {
     // A byte-order mark or UTF-16's shape outranks a declaration.

@@ -13,7 +13,7 @@ constexpr int kBlank = 0x20;
 constexpr int kCr = 0x0D;
 constexpr int kLf = 0x0A;
 constexpr int kTagBuffer = 600;
-constexpr std::size_t kOutBlock = 64 * 1024;
+constexpr std::size_t kOutBlock = std::size_t{64} * 1024;
 
 // Everything the walk changes as it goes. It lives in one local and goes to
 // every helper as a parameter, never as a captured reference, so that the

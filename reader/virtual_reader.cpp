@@ -158,7 +158,7 @@ void VirtualReader::CheckAckSeen(const char* what) {
   if (options_.strict && !ackSeen_) Violation(std::string(what) + " written before the acknowledge was read");
 }
 
-void VirtualReader::Violation(std::string what) {
+void VirtualReader::Violation(const std::string& what) {
   ++violations_;
   constexpr std::size_t kNotesKept = 8;
   if (violationNotes_.size() < kNotesKept)

@@ -68,15 +68,16 @@ class VirtualReader final : public Port {
 
  private:
   bool Silent() const {
-    return options_.off || (options_.silentAfter >= 0 &&
-                            static_cast<long long>(received_.size() + givenCount_) >= options_.silentAfter);
+    return options_.off ||
+           (options_.silentAfter >= 0 &&
+            static_cast<long long>(received_.size()) + static_cast<long long>(givenCount_) >= options_.silentAfter);
   }
   void SetAck(bool level);
   void Take(std::uint8_t byte);
   // A write that moves the handshake on must follow a read that showed the
   // acknowledge of the one before.
   void CheckAckSeen(const char* what);
-  void Violation(std::string what);
+  void Violation(const std::string& what);
 
   ReaderOptions options_;
   std::unique_ptr<Firmware> firmware_;

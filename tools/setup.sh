@@ -8,7 +8,7 @@ mode="${1:-run}"
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libicu-dev libgtest-dev
           libgmock-dev libbenchmark-dev xvfb xauth fonts-noto-cjk libreoffice-writer-nogui binutils
           desktop-file-utils appstream dpkg-dev file man-db clang libclang-rt-14-dev libzip-dev libxml2-dev
-          libpoppler-cpp-dev libmobi-dev)
+          libpoppler-cpp-dev libmobi-dev clang-tidy-14)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -53,6 +53,8 @@ case "$mode" in
   test)
     build build
     (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+    # Bug-prone constructs and needless copies (the checks in .clang-tidy).
+    bash tools/tidy.sh build
     # The Debian package: built, its dependencies resolvable by apt, and its
     # programs run from the unpacked tree as they would from /usr.
     (cd build && rm -f quirel_*.deb && cpack -G DEB >/dev/null)

@@ -16,7 +16,7 @@ Bytes Padded(const std::string& text, std::size_t width) {
 }
 
 // One item as the reader sends it; the sum is the additive sum of all its bytes.
-Bytes Item(Bytes size3, const std::string& base, const std::string& ext, const std::vector<std::string>& levels,
+Bytes Item(const Bytes& size3, const std::string& base, const std::string& ext, const std::vector<std::string>& levels,
            const Bytes& data, int sumError = 0) {
   Bytes item = Cat({{0xB3}, size3, Padded(base, 14), Padded(ext, 3), {static_cast<std::uint8_t>(levels.size())}});
   for (const std::string& level : levels) item = Cat({item, Padded(level, 17)});
@@ -35,8 +35,8 @@ Bytes Data(std::size_t n) {
 
 struct ReceiveRig : Rig {
   fs::path target = dir / "target";
-  LinkResult Receive(Bytes reply) {
-    ReplyTo(0xB3, std::move(reply));
+  LinkResult Receive(const Bytes& reply) {
+    ReplyTo(0xB3, reply);
     return ReceiveFiles(link, 0xB3, target.string());
   }
 };

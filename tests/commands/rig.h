@@ -89,7 +89,7 @@ struct Rig {
   fs::path Books() { return firmware().Books(); }
 
   // The reader answers the receive command `code` with exactly these bytes.
-  void ReplyTo(std::uint8_t code, Bytes reply) {
+  void ReplyTo(std::uint8_t code, const Bytes& reply) {
     firmware().Register(code, [reply](reader::Firmware& fw) { return std::make_unique<ScriptedReply>(fw, reply); });
   }
 };

@@ -184,6 +184,8 @@ std::string Pdf(const std::vector<PdfLine>& lines) {
   const std::vector<std::string> objects = {
       "<< /Type /Catalog /Pages 2 0 R >>",
       "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      // One object written over two lines.
+      // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
       "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 5 0 R >> >> "
       "/Contents 4 0 R >>",
       stream(content),

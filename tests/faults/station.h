@@ -92,7 +92,9 @@ class FaultCable final : public Port {
   // What a read may change here (switching off, the hook) depends only on
   // the bytes moved, which reads alone do not move.
   bool StatusSteady() const override { return reader_.StatusSteady(); }
-  long long Moved() const { return static_cast<long long>(reader_.Received().size() + reader_.GivenCount()); }
+  long long Moved() const {
+    return static_cast<long long>(reader_.Received().size()) + static_cast<long long>(reader_.GivenCount());
+  }
 
   long long offAt = -1;
   long long corruptGivenAt = -1;

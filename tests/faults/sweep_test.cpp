@@ -176,10 +176,10 @@ constexpr long long kBlock = 8192;
 constexpr long long kOpening = 21 + 10;
 const std::vector<long long> kFullClearRuns = {kOpening + 3, kOpening + 3 + kBlock + 1 + 3,
                                                kOpening + 2 * (3 + kBlock + 1) + 3 + kOpening};
-const std::vector<long long> kPhonebookSendRuns = {kOpening + 3, kOpening + 2 * 3 + kBlock + 1,
-                                                   kOpening + 3 * 3 + 2 * (kBlock + 1)};
-const std::vector<long long> kPhonebookReceiveRuns = {kOpening + 2, kOpening + 2 * 2 + kBlock + 1,
-                                                      kOpening + 3 * 2 + 2 * (kBlock + 1)};
+const std::vector<long long> kPhonebookSendRuns = {kOpening + 3, kOpening + 2LL * 3 + kBlock + 1,
+                                                   kOpening + 3LL * 3 + 2 * (kBlock + 1)};
+const std::vector<long long> kPhonebookReceiveRuns = {kOpening + 2, kOpening + 2LL * 2 + kBlock + 1,
+                                                      kOpening + 3LL * 2 + 2 * (kBlock + 1)};
 
 LinkResult RunSend(Station& s, bool folder) {
   send::SendList list;

@@ -126,7 +126,7 @@ TEST(Clear, QuickClearThroughDialog139) {
 
 TEST(Clear, InterruptingAFullClearMidFontEndsSilentlyWithTheWindowEnabled) {
   GuiRig rig(",slow=4");
-  rig.WriteSystemFiles(3 * 8192);
+  rig.WriteSystemFiles(std::size_t{3} * 8192);
   ASSERT_TRUE(rig.Start());
   rig.dialogSteps.push_back([](QDialog& dialog) {
     Find<QRadioButton>(&dialog, 1038)->click();

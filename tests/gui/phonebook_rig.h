@@ -132,7 +132,7 @@ inline std::vector<int> SelectedRows(QListWidget* list) {
 
 // A record dialog step: types the fields (UTF-8, name first) and presses
 // "存贮"; extra steps may follow in the same dialog run.
-inline std::function<void(QDialog&)> TypeRecord(std::vector<QString> fields, bool pressBack = false) {
+inline std::function<void(QDialog&)> TypeRecord(const std::vector<QString>& fields, bool pressBack = false) {
   return [fields, pressBack](QDialog& dialog) {
     for (int k = 0; k < 11; ++k) {
       const QString text =

@@ -199,7 +199,7 @@ TEST(RecordDialog, RefusalsKeepTheDialogOpenAndTheStoreUnchanged) {
   auto window = rig.Open();
   std::vector<int> results;
   std::vector<QWidget*> focus;
-  auto attempt = [&](std::vector<QString> fields) {
+  auto attempt = [&](const std::vector<QString>& fields) {
     return [&, fields](QDialog& dialog) {
       TypeRecord(fields)(dialog);
       results.push_back(dialog.result());

@@ -117,7 +117,7 @@ TEST(WaitHandshake, OneHitRenewsTheWholeBudget) {
   VirtualClock clock;
   PortAddresses ports;
   // 500 cycles of misses, one hit, then silence again.
-  port.levels.assign(500 * 3002, false);
+  port.levels.assign(std::size_t{500} * 3002, false);
   port.levels.push_back(true);
   EXPECT_FALSE(WaitHandshakeAt(port, clock, ports, true, Confirm::Consecutive, std::nullopt, nullptr, 3));
   EXPECT_EQ(clock.sleeps, 500u + 1001u);
@@ -150,7 +150,7 @@ TEST(WaitHandshake, RewritesTheValueAfterEachSleep) {
   ScriptedStatus port;
   VirtualClock clock;
   PortAddresses ports;
-  port.levels.assign(3002 * 2, false);
+  port.levels.assign(std::size_t{3002} * 2, false);
   port.fallback = true;
   EXPECT_TRUE(WaitHandshakeAt(port, clock, ports, true, Confirm::Cumulative, std::uint8_t{0x0E}, nullptr, 3));
   EXPECT_EQ(clock.sleeps, 2u);

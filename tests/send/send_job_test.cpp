@@ -237,7 +237,10 @@ TEST(SendJob, FailingSingleFileLowersTheCount) {
 TEST(SendJob, KeepFormatSendsADocumentUnchanged) {
   JobRig rig;
   rig.word->installed = true;
-  const std::string doc("\xD0\xCF\x11\xE0\x00\x01binary\r\n", 14);
+  const std::string doc(
+      "\xD0\xCF\x11\xE0\x00\x01"
+      "binary\r\n",
+      14);
   rig.AddFile("Report.DOC", doc);
   EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kDone);
   EXPECT_GE(rig.word->installedAsked, 1);  // only asked
