@@ -69,7 +69,9 @@ LinkResult ClearDevice(Link& link, const Environment& env, int mode) {
     if (result == LinkResult::kDone) result = SendDownloadEnd(link);
     if (result == LinkResult::kDone) {
       // The fonts are in: the clear itself is complete whatever becomes of
-      // the bitmap, whose own failure has been reported.
+      // the bitmap. A failed opening or data byte of the bitmap has shown its
+      // own box; the closing sum's result is not looked at, so a reader lost
+      // on that last byte goes unnoticed.
       result = DownloadBitmapFile(link, env);
       ui.ShowMessage(msg::kFullClearDone, msg::kCaptionFullClear, Icon::Information);
     }
