@@ -6,20 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "common/icu_converter.h"
+
 namespace quirel {
 namespace {
-
-struct ConverterCloser {
-  void operator()(UConverter* c) const { ucnv_close(c); }
-};
-using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
-
-ConverterPtr OpenConverter(const char* name) {
-  UErrorCode status = U_ZERO_ERROR;
-  ConverterPtr c(ucnv_open(name, &status));
-  if (U_FAILURE(status)) return nullptr;
-  return c;
-}
 
 std::u16string ToUtf16(std::string_view utf8) {
   UErrorCode status = U_ZERO_ERROR;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/icu_converter.h"
 #include "convert/byte_source.h"
 
 namespace quirel::convert {
@@ -20,18 +21,7 @@ namespace {
 
 using FormTable = std::array<std::uint16_t, 0x10000>;
 
-struct ConverterCloser {
-  void operator()(UConverter* c) const { ucnv_close(c); }
-};
-using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
-
-ConverterPtr OpenFromUnicode(const char* name) {
-  UErrorCode status = U_ZERO_ERROR;
-  ConverterPtr c(ucnv_open(name, &status));
-  if (U_FAILURE(status)) return nullptr;
-  ucnv_setFromUCallBack(c.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-  return U_SUCCESS(status) ? std::move(c) : nullptr;
-}
+ConverterPtr OpenFromUnicode(const char* name) { return OpenConverter(name, true); }
 
 // The two-byte form of one code point in a converter, lead * 256 + trail, or 0.
 std::uint16_t TwoByteForm(UConverter* conv, UChar32 cp) {
