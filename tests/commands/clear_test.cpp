@@ -97,7 +97,7 @@ TEST(ClearDevice, QuickClearDeletesOnlyTheEbooks) {
   ASSERT_EQ(ClearDevice(rig.link, rig.env), LinkResult::kDone);
   EXPECT_EQ(rig.reader.Received(), Cat({Probe(), Burst(0x35)}));
   EXPECT_EQ(rig.clock.elapsedMs, 10u);
-  EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kQuickClearDone)});
+  ASSERT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kQuickClearDone)});
   EXPECT_EQ(rig.ui.messages[0].caption, msg::kCaption);
   EXPECT_TRUE(fs::is_empty(rig.Books()));
   EXPECT_EQ(ReadAll(rig.firmware().PhonebookDir() / "data.bin"), Bytes({'p', 'h', 'o', 'n', 'e'}));
@@ -115,7 +115,7 @@ TEST(ClearDevice, MissingSystemFilesStopBeforeAnythingIsSent) {
     fs::remove(rig.env.SystemFile(file));
     EXPECT_EQ(ClearDevice(rig.link, rig.env, 0), LinkResult::kFailed) << file;  // even a quick clear
     EXPECT_TRUE(rig.reader.Received().empty()) << file;
-    EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(text)}) << file;
+    ASSERT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(text)}) << file;
     EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
     EXPECT_EQ(rig.ui.Progress(ProgressKind::Clear), nullptr);
     EXPECT_TRUE(fs::exists(rig.Books() / "小说" / "a.ebk"));
@@ -145,7 +145,7 @@ TEST(ClearDevice, FailingBitmapStepStillEndsWithCompletion) {
   rig.reader.SetSilentAfter(21 + 10 + 3 * (3 + 8192 + 1) + 3);
   EXPECT_EQ(ClearDevice(rig.link, rig.env, 1), LinkResult::kFailed);
   // OpenLink's box, then the download's own, then the completion.
-  EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kLinkError), std::string(msg::kLinkError),
+  ASSERT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kLinkError), std::string(msg::kLinkError),
                                                       std::string(msg::kFullClearDone)}));
   EXPECT_EQ(rig.ui.messages[2].caption, msg::kCaptionFullClear);
 }

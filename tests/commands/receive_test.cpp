@@ -45,7 +45,7 @@ TEST(ReceiveFiles, EndMarkerAtOnce) {
   ReceiveRig rig;
   EXPECT_EQ(rig.Receive({0xB2}), LinkResult::kDone);
   EXPECT_EQ(rig.reader.Received(), Cat({Probe(), Burst(0xB3)}));
-  EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kAllReceived)});
+  ASSERT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kAllReceived)});
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Information);
   EXPECT_TRUE(fs::is_directory(rig.target));
   EXPECT_TRUE(fs::is_empty(rig.target));
@@ -63,6 +63,8 @@ TEST(ReceiveFiles, SizesNamesAndLevels) {
                              Item({0, 1, 0}, "a", "ebk", {"book", "novel"}, many),
                              Item({0, 0, 0}, "abc", std::string("\0xy", 3), {}, one),
                              Item({0, 0, 0}, "\xA9\xFA", "txt", {"\xCA\xE9"}, one),
+                             // Six levels are the most a path holds.
+                             Item({0, 0, 0}, "deep", "txt", {"1", "2", "3", "4", "5", "6"}, one),
                              {0xB2}})),
             LinkResult::kDone);
   EXPECT_EQ(ReadAll(rig.target / "readme.txt"), one);
@@ -71,8 +73,9 @@ TEST(ReceiveFiles, SizesNamesAndLevels) {
   EXPECT_FALSE(fs::exists(rig.target / "book"));
   EXPECT_EQ(ReadAll(rig.target / "abc"), one);  // an empty extension leaves no dot
   EXPECT_EQ(ReadAll(rig.target / "书" / "進.txt"), one);
+  EXPECT_EQ(ReadAll(rig.target / "1" / "2" / "3" / "4" / "5" / "6" / "deep.txt"), one);
   EXPECT_EQ(rig.ui.Fake(ProgressKind::Receive)->labels,
-            (std::vector<std::string>{"readme.txt", "a.ebk", "abc", "進.txt"}));
+            (std::vector<std::string>{"readme.txt", "a.ebk", "abc", "進.txt", "deep.txt"}));
 }
 
 TEST(ReceiveFiles, TooManyLevelsEndsBeforeAnyPathByte) {
@@ -102,7 +105,7 @@ TEST(ReceiveFiles, FileThatCannotBeCreatedGivesPartialSuccess) {
                 {Item({0, 0, 0}, "taken", "txt", {}, Data(1)), Item({0, 0, 0}, "next", "txt", {}, Data(1)), {0xB2}})),
             LinkResult::kFailed);
   EXPECT_EQ(ReadAll(rig.target / "next.txt"), Data(1));
-  EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kSomeNotCreated)});
+  ASSERT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kSomeNotCreated)});
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
   EXPECT_EQ(rig.ui.expandedPaths.size(), 1u);
 }

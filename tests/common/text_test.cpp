@@ -32,6 +32,8 @@ TEST(Gbk, ConvertsBothWaysAndReportsWhatHasNoForm) {
       Utf8ToGbk("a\xF0\x9F\x98\x80"
                 "b",
                 gbk));  // an emoji has no GBK form
+  // U+0080 is no euro sign: the byte 0x80 is, in GBK.
+  EXPECT_FALSE(Utf8ToGbk("\xC2\x80", gbk));
   EXPECT_EQ(Utf8ToGbkLossy("a\xF0\x9F\x98\x80"
                            "b",
                            "\xA1\xA1"),
@@ -52,8 +54,43 @@ TEST(NoCase, OrdersAndMatchesLikeASortedListBox) {
   EXPECT_TRUE(LessNoCase("apple", "Banana"));
   EXPECT_FALSE(LessNoCase("Banana", "apple"));
   EXPECT_TRUE(LessNoCase("ab", "ABC"));
+  // A strict order: equal names, in any letter case, are not less.
+  EXPECT_FALSE(LessNoCase("Apple", "apple"));
+  EXPECT_FALSE(LessNoCase("apple", "APPLE"));
   EXPECT_TRUE(StartsWithNoCase("README.txt--------/x/", "readme.TXT"));
   EXPECT_FALSE(StartsWithNoCase("read", "readme"));
+}
+
+TEST(Ini, SetValueKeepsEveryOtherLine) {
+  const struct {
+    const char *before, *section, *key, *after;
+  } cases[] = {
+      // The key replaced where it stands, whatever its letter case.
+      {"[a]\r\nX = 1\r\ny=2\r\n", "A", "x", "[a]\r\nX=5\r\ny=2\r\n"},
+      // A new key goes after its section's last key, before the blank lines.
+      {"[A]\r\nx=1\r\n\r\n[B]\r\nz=1\r\n", "A", "k", "[A]\r\nx=1\r\nk=5\r\n\r\n[B]\r\nz=1\r\n"},
+      {"[A]\r\nx=1\r\n\r\n\r\n", "A", "k", "[A]\r\nx=1\r\nk=5\r\n\r\n\r\n"},
+      // A missing section is added at the end; lone LFs become CR LF.
+      {"[B]\nz=1\n", "A", "k", "[B]\r\nz=1\r\n[A]\r\nk=5\r\n"},
+      {"", "A", "k", "[A]\r\nk=5\r\n"},
+      // The same key of another section stays.
+      {"[B]\r\nk=1\r\n[A]\r\n", "A", "k", "[B]\r\nk=1\r\n[A]\r\nk=5\r\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SetIniValue(c.before, c.section, c.key, "5"), c.after) << c.before;
+}
+
+TEST(Ini, WriteThatFailsKeepsTheOldFile) {
+  const auto dir = std::filesystem::temp_directory_path() / "quirel-ini-full";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "config.ini").string();
+  { std::ofstream(path, std::ios::binary) << "[A]\r\n"; }
+  // The work file lands on a full disk.
+  std::filesystem::create_symlink("/dev/full", path + ".new");
+  EXPECT_FALSE(WriteIniValue(path, "A", "k", "1"));
+  EXPECT_EQ(ReadIniValue(path, "A", "k", "none"), "none");
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(path + ".new")));
+  std::filesystem::remove_all(dir);
 }
 
 TEST(Ini, WritesOneKeyAndKeepsTheRest) {

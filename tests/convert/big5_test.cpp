@@ -49,6 +49,15 @@ TEST(Big5Table, TraditionalCharactersBecomeSimplifiedAndGapsBlank) {
   Big5PairToGb(0xFF, 0x40, gb);
   EXPECT_EQ(gb[0], 0xA1);
   EXPECT_EQ(gb[1], 0xA1);
+  // The user-defined areas (private use in Unicode) hold nothing the reader shows.
+  int shown = 0;
+  for (int lead = 0xC6; lead <= 0xFE; ++lead)
+    for (int trail = 0xA1; trail <= 0xFE; ++trail) {
+      if (lead > 0xC8 && lead < 0xFA) continue;
+      Big5PairToGb(static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(trail), gb);
+      shown += gb[0] != 0xA1 || gb[1] != 0xA1;
+    }
+  EXPECT_EQ(shown, 0);
 }
 
 TEST_F(Big5, LooksLikeBig5CountsPairsByTheirSecondByte) {

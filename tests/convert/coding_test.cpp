@@ -49,6 +49,11 @@ TEST(DetectCoding, TellsTheCodingsApart) {
       {"UTF-16LE, Latin only", Encode("UTF-16LE", "plain words\r\n"), TextCoding::kUtf16Le},
       {"GB18030 with mark", Encode("GB18030", han, "\x84\x31\x95\x33"), TextCoding::kGb18030},
       {"GB18030 outside GBK", Encode("GB18030", "一‧二"), TextCoding::kGb18030},
+      // As many stray bytes as four-byte sequences still read as GB18030; one more does not.
+      {"GB18030 with a stray byte", Encode("GB18030", "一‧二") + "\x80", TextCoding::kGb18030},
+      {"GBK with two stray bytes", Encode("GB18030", "一‧二") + "\x80\xFF", TextCoding::kLegacy},
+      // Cut inside its last sequence, the text is no UTF-8.
+      {"UTF-8 cut short", han + "\xE4\xB8", TextCoding::kLegacy},
       {"GBK", Gbk(han), TextCoding::kLegacy},
       {"Big5", Encode("Big5", "這是一個測試"), TextCoding::kLegacy},
       {"ASCII", "plain ascii\r\n", TextCoding::kLegacy},

@@ -39,6 +39,8 @@ TEST_F(Html, TagsOfNineCharactersStayAndLongerOnesGo) {
 
 TEST_F(Html, TextBeforeTheFirstTagAndAfterABlockIsNotKept) {
   EXPECT_EQ(Strip("lost<p>a<!-- note -->gone<p>b</p>"), "<p>a<p>b");
+  // A comment may also close with "--!>".
+  EXPECT_EQ(Strip("lost<p>a<!-- note --!>gone<p>b</p>"), "<p>a<p>b");
 }
 
 TEST_F(Html, NonBreakingSpaceIsOneBlankColumn) {

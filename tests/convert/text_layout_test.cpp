@@ -88,8 +88,16 @@ TEST_F(TextLayout, WordLongerThanARowIsCut) {
 }
 
 TEST_F(TextLayout, OnlyALetterAfterAFullRowMovesTheWord) {
-  // A digit (outside 0x41..0x7A) after the full row ends the row as it is.
-  EXPECT_EQ(TextRows("the quick brownf1", 16), Rows({"the quick brownf", "1"}, 16));
+  // Bytes 0x41..0x7A after the full row carry the word over; the bytes just
+  // outside that range, and a digit, end the row as it is.
+  for (const char next : {'A', 'z', '_'})
+    EXPECT_EQ(TextRows(std::string("the quick brownf") + next, 16),
+              Rows({"the quick", std::string("brownf") + next}, 16))
+        << next;
+  for (const char next : {'1', '@', '{'})
+    EXPECT_EQ(TextRows(std::string("the quick brownf") + next, 16),
+              Rows({"the quick brownf", std::string(1, next)}, 16))
+        << next;
 }
 
 TEST_F(TextLayout, ExtensionCharactersBecomeOneBlank) {

@@ -234,6 +234,10 @@ TEST_F(StoreTest, TwoLineNoteIsStoredOnOneLine) {
   WriteFile(files.store, Store(""));
   EXPECT_TRUE(Save(Person("Tom", "", "", "line one\r\nline two")).saved);
   EXPECT_EQ(ReadFile(files.store), Store(Rec("Tom", "", "", "line oneline two")));
+  // An empty line between two: both breaks go.
+  WriteFile(files.store, Store(""));
+  EXPECT_TRUE(Save(Person("Tom", "", "", "line one\r\n\r\nline two")).saved);
+  EXPECT_EQ(ReadFile(files.store), Store(Rec("Tom", "", "", "line oneline two")));
 
   // Typed text arrives as UTF-8 with the toolkit's line breaks.
   WriteFile(files.store, Store(""));
@@ -262,9 +266,10 @@ TEST_F(StoreTest, DelimiterBytesInFieldsNeverReachTheStore) {
   EXPECT_TRUE(Save(Person("T\x12om",
                           "1\x1E"
                           "39",
-                          "", "a\rb\nc"))
+                          "", "a\rb\nc\td"))
                   .saved);
-  EXPECT_EQ(ReadFile(files.store), Store(Rec("Tom", "139", "", "abc")));
+  // A tab is text, not a delimiter.
+  EXPECT_EQ(ReadFile(files.store), Store(Rec("Tom", "139", "", "abc\td")));
   EXPECT_EQ(CheckStore(files, ui), StoreCheck::kUsable);
 }
 

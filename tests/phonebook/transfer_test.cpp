@@ -334,6 +334,7 @@ TEST(ClearReaderPhonebook, ErasesAfterYesAndSendsNothingAfterNo) {
   rig.ui.answers.push_back(Answer::No);
   EXPECT_EQ(rig.exchange->ClearReaderPhonebook(), PhonebookResult::Cancelled);
   EXPECT_TRUE(rig.reader->Received().empty());
+  ASSERT_FALSE(rig.ui.messages.empty());
   EXPECT_EQ(rig.ui.messages[0].text, "确认是否清空卓卷电子书中的电话本?");
   EXPECT_EQ(rig.ui.messages[0].buttons, Buttons::YesNo);
 

@@ -71,6 +71,9 @@ TEST(FileHeader, HalfCharacterAtByteThirteenIsCleared) {
   EXPECT_EQ(B(h.begin(), h.begin() + 14), Bytes14("\xD6\xD0\xD6\xD0\xD6\xD0\xD6\xD0\xD6\xD0\xD6\xD0\xD6\xD0"));
   h = HeaderFor("/b/a中中中中中中中.txt", false, 1);
   EXPECT_EQ(B(h.begin(), h.begin() + 14), Bytes14("a\xD6\xD0\xD6\xD0\xD6\xD0\xD6\xD0\xD6\xD0\xD6\xD0"));
+  // 0x80 (the euro sign) is a character of one byte, not a lead byte.
+  const FileHeader euro = MakeFileHeader("abcdefghijkl\x80\xD6\xD0", "txt", false, 1);
+  EXPECT_EQ(B(euro.begin(), euro.begin() + 14), Bytes14("abcdefghijkl\x80"));
 }
 
 TEST(FileHeader, DeviceCodesAreSubstitutedBeforeTheSum) {

@@ -141,6 +141,7 @@ TEST(SendJob, SeventhLevelIsAnnouncedButItsFilesStay) {
   JobRig rig;
   WriteFile(rig.Local("t/1/2/3/4/5/five.txt"), "5");
   WriteFile(rig.Local("t/1/2/3/4/5/6/six.txt"), "6");
+  WriteFile(rig.Local("t/1/2/3/4/5/6/7/seven.txt"), "7");  // a seventh level is not even announced
   WriteFile(rig.Local("t/z.txt"), "z");
   rig.list.AddFolder(rig.Local("t").string());
   EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kFailed);
@@ -158,10 +159,12 @@ TEST(SendJob, SeventhLevelIsAnnouncedButItsFilesStay) {
   EXPECT_EQ(files[0].Name(), "five");
   EXPECT_EQ(files[1].Name(), "z");  // the parents go on
   // The report counts what arrived and names what did not.
-  EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kTooDeep), Report(2)}));
+  ASSERT_EQ(rig.ui.Texts(),
+            (std::vector<std::string>{std::string(msg::kTooDeep), std::string(msg::kTooDeep), Report(2)}));
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
-  EXPECT_EQ(rig.ui.diagnostics.back(),
-            std::string(msg::kNotSentHeading) + "\n" + rig.Local("t/1/2/3/4/5/6/six.txt").string());
+  EXPECT_EQ(rig.ui.diagnostics.back(), std::string(msg::kNotSentHeading) + "\n" +
+                                           rig.Local("t/1/2/3/4/5/6/7/seven.txt").string() + "\n" +
+                                           rig.Local("t/1/2/3/4/5/6/six.txt").string());
   EXPECT_FALSE(fs::exists(rig.Books() / "t/1/2/3/4/5/6/six.txt"));
   EXPECT_TRUE(fs::exists(rig.Books() / "t/1/2/3/4/5/five.txt"));
 }
@@ -172,6 +175,9 @@ TEST(SendJob, FailingFileInAFolderLeavesTheRestOfThatFolderOut) {
   WriteFile(rig.Local("Top/b😀.txt"), "b");  // no GBK form: cannot be sent
   WriteFile(rig.Local("Top/c.txt"), "c");
   WriteFile(rig.Local("Top/d/e.txt"), "e");
+  // A failure in a subfolder leaves out the rest of that folder only.
+  WriteFile(rig.Local("Top/0/x😀.txt"), "x");
+  WriteFile(rig.Local("Top/0/y.txt"), "y");
   rig.AddFile("z.txt", "z");
   rig.list.AddFolder(rig.Local("Top").string());
   EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kFailed);
@@ -187,9 +193,10 @@ TEST(SendJob, FailingFileInAFolderLeavesTheRestOfThatFolderOut) {
   EXPECT_EQ(rig.ui.messages[0].text, msg::kSomeNotSent);
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
   EXPECT_EQ(rig.ui.messages[1].text, Report(2));
-  EXPECT_EQ(rig.ui.diagnostics.back(), std::string(msg::kNotSentHeading) + "\n" + rig.Local("Top/b😀.txt").string() +
-                                           "\n" + rig.Local("Top/c.txt").string() + "\n" +
-                                           rig.Local("Top/d/e.txt").string());
+  EXPECT_EQ(rig.ui.diagnostics.back(),
+            std::string(msg::kNotSentHeading) + "\n" + rig.Local("Top/0/x😀.txt").string() + "\n" +
+                rig.Local("Top/0/y.txt").string() + "\n" + rig.Local("Top/b😀.txt").string() + "\n" +
+                rig.Local("Top/c.txt").string() + "\n" + rig.Local("Top/d/e.txt").string());
 }
 
 TEST(SendJob, NamesThatMeetInOneReaderFolderGoUnderNumberedNames) {
@@ -200,6 +207,9 @@ TEST(SendJob, NamesThatMeetInOneReaderFolderGoUnderNumberedNames) {
   WriteFile(rig.Local("Vol/天龙八部第一卷上册.txt"), "upper");
   WriteFile(rig.Local("Vol/天龙八部第一卷下册.txt"), "lower");
   WriteFile(rig.Local("Vol/天龙八部第一~2.txt"), "tilde");
+  // A numbered name still fits the fourteen bytes.
+  WriteFile(rig.Local("Vol/abcdefghijklmnop1.txt"), "one");
+  WriteFile(rig.Local("Vol/abcdefghijklmnop2.txt"), "two");
   rig.list.AddFolder(rig.Local("Vol").string());
   rig.AddFile("Elsewhere/天龙八部第一卷中册.txt", "middle");  // the top folder: no collision
   int windowsAtWarning = -1;
@@ -212,15 +222,19 @@ TEST(SendJob, NamesThatMeetInOneReaderFolderGoUnderNumberedNames) {
   EXPECT_EQ(ReadFile(rig.Books() / "vol" / "天龙八部第一卷.txt"), "upper");
   EXPECT_EQ(ReadFile(rig.Books() / "vol" / "天龙八部第一~3.txt"), "lower");
   EXPECT_EQ(ReadFile(rig.Books() / "天龙八部第一卷.txt"), "middle");
+  EXPECT_EQ(ReadFile(rig.Books() / "vol" / "abcdefghijklmn.txt"), "one");
+  EXPECT_EQ(ReadFile(rig.Books() / "vol" / "abcdefghijkl~2.txt"), "two");
 
   // Told before anything is sent, with the name each goes under.
   ASSERT_EQ(rig.ui.messages.size(), 2u);
   EXPECT_EQ(rig.ui.messages[0].text, std::string(msg::kNameCollision) + "\n" +
+                                         rig.Local("Vol/abcdefghijklmnop1.txt").string() + " → abcdefghijklmn.txt\n" +
+                                         rig.Local("Vol/abcdefghijklmnop2.txt").string() + " → abcdefghijkl~2.txt\n" +
                                          rig.Local("Vol/天龙八部第一卷上册.txt").string() + " → 天龙八部第一卷.txt\n" +
                                          rig.Local("Vol/天龙八部第一卷下册.txt").string() + " → 天龙八部第一~3.txt");
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Warning);
   EXPECT_EQ(windowsAtWarning, 0);
-  EXPECT_EQ(rig.ui.messages[1].text, Report(4));
+  EXPECT_EQ(rig.ui.messages[1].text, Report(6));
 }
 
 TEST(SendJob, FailingSingleFileLowersTheCount) {
