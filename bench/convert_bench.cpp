@@ -19,6 +19,7 @@
 #include "convert/big5.h"
 #include "convert/byte_source.h"
 #include "convert/convert.h"
+#include "convert/ebook_check.h"
 #include "convert/layout.h"
 #include "tests/support/fake_ui.h"
 
@@ -243,6 +244,14 @@ Workspace& Space() {
 
 std::int64_t FileBytes(const std::string& path) { return static_cast<std::int64_t>(fs::file_size(path)); }
 
+// The rows of the last run, held to what the reader needs of every byte: a
+// fast conversion of wrong rows is no result.
+void CheckWorkRows(benchmark::State& state, const Workspace& space, int width) {
+  std::vector<RowFault> faults;
+  if (!CheckEbookFile(space.env.SystemFile(kEbookWork), width, faults, 1) || !faults.empty())
+    state.SkipWithError("the rows fail the e-book check");
+}
+
 void BM_TextToEbook(benchmark::State& state) {
   Workspace& space = Space();
   const std::string& path = space.Text();
@@ -250,6 +259,7 @@ void BM_TextToEbook(benchmark::State& state) {
   for (auto _ : state) {
     if (TextToEbook(ctx, path) != ConvertResult::kDone) state.SkipWithError("TextToEbook failed");
   }
+  CheckWorkRows(state, space, static_cast<int>(state.range(0)));
   state.SetBytesProcessed(FileBytes(path) * state.iterations());
 }
 BENCHMARK(BM_TextToEbook)->Arg(20)->Arg(16)->Unit(benchmark::kMillisecond);
@@ -262,6 +272,7 @@ void BM_Utf8TextToEbook(benchmark::State& state) {
   for (auto _ : state) {
     if (TextToEbook(ctx, path) != ConvertResult::kDone) state.SkipWithError("TextToEbook failed");
   }
+  CheckWorkRows(state, space, 20);
   state.SetBytesProcessed(FileBytes(path) * state.iterations());
 }
 BENCHMARK(BM_Utf8TextToEbook)->Unit(benchmark::kMillisecond);
@@ -275,6 +286,7 @@ void BM_Utf16TextToEbook(benchmark::State& state) {
   for (auto _ : state) {
     if (TextToEbook(ctx, path) != ConvertResult::kDone) state.SkipWithError("TextToEbook failed");
   }
+  CheckWorkRows(state, space, 20);
   state.SetBytesProcessed(FileBytes(path) * state.iterations());
 }
 BENCHMARK(BM_Utf16TextToEbook)->Unit(benchmark::kMillisecond);
@@ -288,6 +300,7 @@ void BM_EpubToEbook(benchmark::State& state) {
   for (auto _ : state) {
     if (BookToEbook(ctx, path, kEpub) != ConvertResult::kDone) state.SkipWithError("BookToEbook failed");
   }
+  CheckWorkRows(state, space, 20);
   state.SetBytesProcessed(FileBytes(path) * state.iterations());
 }
 BENCHMARK(BM_EpubToEbook)->Unit(benchmark::kMillisecond);
@@ -314,6 +327,7 @@ void BM_HtmlTextToEbook(benchmark::State& state) {
   for (auto _ : state) {
     if (HtmlTextToEbook(ctx, path) != ConvertResult::kDone) state.SkipWithError("HtmlTextToEbook failed");
   }
+  CheckWorkRows(state, space, 20);
   state.SetBytesProcessed(FileBytes(path) * state.iterations());
 }
 BENCHMARK(BM_HtmlTextToEbook)->Unit(benchmark::kMillisecond);

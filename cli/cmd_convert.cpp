@@ -21,31 +21,7 @@ namespace {
 int RunConvert(Context& context) {
   int rowWidth = 20;
   std::vector<std::string> files;
-  const auto& args = context.args;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    std::string font;
-    if (word == "--font") {
-      if (i + 1 >= args.size()) return context.Usage("--font needs large or small");
-      font = args[++i];
-    } else if (word.rfind("--font=", 0) == 0) {
-      font = word.substr(7);
-    } else if (word == "--") {
-      files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-      break;
-    } else if (word.size() > 1 && word[0] == '-') {
-      return context.Usage("unknown option " + word);
-    } else {
-      files.push_back(word);
-      continue;
-    }
-    if (font == "large")
-      rowWidth = 16;
-    else if (font == "small")
-      rowWidth = 20;
-    else
-      return context.Usage("--font needs large or small, not '" + font + "'");
-  }
+  if (const int usage = FilesAndFont(context, files, rowWidth); usage != kExitDone) return usage;
   if (files.size() != 2) return context.Usage("needs INPUT and OUTPUT");
   const std::string& input = files[0];
   const std::string& output = files[1];

@@ -70,6 +70,11 @@ struct Command {
 
 std::vector<Command>& Registry();
 
+// The words of a command that takes files and --font large|small (rows of
+// 16 or 20 bytes; rowWidth stays as it was without the option). Returns
+// kExitDone, or kExitUsage after the problem has been written.
+int FilesAndFont(Context& context, std::vector<std::string>& files, int& rowWidth);
+
 struct Registrar {
   explicit Registrar(Command command) { Registry().push_back(command); }
 };

@@ -22,6 +22,35 @@ std::vector<Command>& Registry() {
   return commands;
 }
 
+int FilesAndFont(Context& context, std::vector<std::string>& files, int& rowWidth) {
+  const auto& args = context.args;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& word = args[i];
+    std::string font;
+    if (word == "--font") {
+      if (i + 1 >= args.size()) return context.Usage("--font needs large or small");
+      font = args[++i];
+    } else if (word.rfind("--font=", 0) == 0) {
+      font = word.substr(7);
+    } else if (word == "--") {
+      files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      break;
+    } else if (word.size() > 1 && word[0] == '-') {
+      return context.Usage("unknown option " + word);
+    } else {
+      files.push_back(word);
+      continue;
+    }
+    if (font == "large")
+      rowWidth = 16;
+    else if (font == "small")
+      rowWidth = 20;
+    else
+      return context.Usage("--font needs large or small, not '" + font + "'");
+  }
+  return kExitDone;
+}
+
 namespace {
 
 constexpr const char* kGlobalOptions =

@@ -205,6 +205,17 @@ int LooksLikeBig5(const std::uint8_t* data, std::size_t size) {
   return lowTrail > 0 ? 1 : 0;
 }
 
+bool SourceIsBig5(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const std::size_t count = std::min(bytes.size(), kBig5SampleSize);
+  for (std::size_t i = 0; i + 1 < count; ++i) {
+    if (p[i] < 0x81) continue;
+    if (p[i] <= 0xA0 || (p[i + 1] >= 0x80 && p[i + 1] <= 0xA0)) return false;
+    ++i;
+  }
+  return LooksLikeBig5(p, count) == 1;
+}
+
 TextCode CheckTextCode(Context& ctx) { return CheckTextCode(ctx, RowCoding::kAsk); }
 
 TextCode CheckTextCode(Context& ctx, RowCoding rows) {

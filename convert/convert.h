@@ -65,6 +65,11 @@ enum class TextCode : int { kGb = 0, kFailed = 1, kRecoded = 2 };
 // count, as from the file. 1 or 0.
 inline constexpr std::size_t kBig5SampleSize = 2047;
 [[nodiscard]] int LooksLikeBig5(const std::uint8_t* data, std::size_t size);
+// Whether a document of GB or Big5 bytes is Big5, from its first
+// kBig5SampleSize bytes: the rows' check, unless they hold a pair that
+// Big5 has no room for (a first byte 0x81..0xA0 or a second byte
+// 0x80..0xA0), which makes them GB.
+[[nodiscard]] bool SourceIsBig5(std::string_view bytes);
 [[nodiscard]] TextCode CheckTextCode(Context& ctx);
 [[nodiscard]] TextCode CheckTextCode(Context& ctx, RowCoding rows);
 [[nodiscard]] int StripHtml(Context& ctx, const std::string& path);  // 1 written, 0 failed

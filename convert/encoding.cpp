@@ -49,6 +49,21 @@ bool LayoutKeeps(std::uint16_t form) {
   return GbFormShowable(gb);
 }
 
+// The five characters the layout turns into the reader's own codes, found
+// by their GBK forms.
+std::array<UChar32, 5> DeviceCharacters() {
+  std::array<UChar32, 5> found{};
+  const ConverterPtr gbk = OpenConverter("GBK");
+  const char forms[5][2] = {{'\xDF', '\x4D'}, {'\xDE', '\x92'}, {'\x98', '\x84'}, {'\x85', '\x64'}, {'\xC3', '\x8E'}};
+  for (std::size_t k = 0; k < found.size() && gbk; ++k) {
+    UChar unit[2];
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_reset(gbk.get());
+    if (ucnv_toUChars(gbk.get(), unit, 2, forms[k], 2, &status) == 1 && U_SUCCESS(status)) found[k] = unit[0];
+  }
+  return found;
+}
+
 struct Simplifier {
   std::unique_ptr<icu::Transliterator> transliterator;
   icu::UnicodeSet changes;  // the characters it may change
@@ -74,13 +89,19 @@ FormTable BuildReaderTable(bool traditional) {
   const ConverterPtr gb2312 = OpenFromUnicode("GB2312");
   const ConverterPtr gbk = OpenFromUnicode("GBK");
   const Simplifier simplifier;
+  const std::array<UChar32, 5> devices = DeviceCharacters();
   for (UChar32 cp = 0x80; cp < 0x10000; ++cp) {
     if (cp >= 0xD800 && cp <= 0xDFFF) continue;
     const UChar32 simple = simplifier.Simplify(cp);
     // Traditional text takes the simplified character first, as the Big5
-    // table does; simplified text keeps its own GB2312 characters.
+    // table does; simplified text keeps its own GB2312 characters, and the
+    // five the reader holds at its own codes (進 迴 槃 卍 脦).
     const UChar32 first = traditional ? simple : cp;
     const UChar32 second = traditional ? cp : simple;
+    if (!traditional && std::find(devices.begin(), devices.end(), cp) != devices.end()) {
+      table[static_cast<std::size_t>(cp)] = TwoByteForm(gbk.get(), cp);
+      continue;
+    }
     for (const auto& [conv, c] : {std::pair{gb2312.get(), first}, std::pair{gb2312.get(), second},
                                   std::pair{gbk.get(), simple}, std::pair{gbk.get(), cp}}) {
       const std::uint16_t form = TwoByteForm(conv, c);

@@ -2,7 +2,10 @@
 
 #include <string_view>
 
+#include "convert/big5.h"
 #include "convert/book.h"
+#include "convert/convert.h"
+#include "convert/ebook_check.h"
 #include "convert/encoding.h"
 #include "convert/html.h"
 #include "convert/layout.h"
@@ -14,17 +17,9 @@ std::string_view View(const std::uint8_t* data, std::size_t size) {
   return {reinterpret_cast<const char*>(data), size};
 }
 
-// Rows of GB text only (no byte of its own above 0x7F): whole rows, and no
-// double-byte character cut by a row's end.
-const char* CheckGbRows(const std::string& rows, int width) {
-  const auto w = static_cast<std::size_t>(width);
-  if (rows.size() % w != 0) return "rows are not whole rows of the font width";
-  for (std::size_t row = 0; row < rows.size(); row += w) {
-    std::size_t i = 0;
-    while (i < w) i += static_cast<unsigned char>(rows[row + i]) >= 0x80 ? 2 : 1;
-    if (i != w) return "a double-byte character is cut by the end of a row";
-  }
-  return nullptr;
+// Rows as the reader reads them: every byte where it belongs.
+const char* CheckRows(const std::string& rows, int width) {
+  return CheckEbookRows(rows, width, 1).empty() ? nullptr : "the rows hold a fault the reader would show";
 }
 
 // Text made from Unicode: ASCII, characters the reader's font shows, and the
@@ -53,7 +48,7 @@ const char* Book(FileKind kind, const std::uint8_t* data, std::size_t size) {
   const std::string gb = ParagraphsToGb(paragraphs);
   if (const char* broken = CheckGbText(gb)) return broken;
   for (const int width : {16, 20})
-    if (const char* broken = CheckGbRows(LayoutParagraphs(paragraphs, width), width)) return broken;
+    if (const char* broken = CheckRows(LayoutParagraphs(paragraphs, width), width)) return broken;
   return nullptr;
 }
 
@@ -64,10 +59,16 @@ const char* FuzzTextCoding(const std::uint8_t* data, std::size_t size) {
   const TextCoding coding = DetectCoding(bytes);
   const std::string rows = LayoutText(bytes, 16);
   if (coding == TextCoding::kBinary) return rows.empty() ? nullptr : "a file of no text gave rows";
-  if (rows.size() % 16 != 0) return "rows are not whole rows of the font width";
-  if (coding == TextCoding::kLegacy) return nullptr;  // its own bytes, whatever they are
-  if (const char* broken = CheckGbText(TranscodeToGb(bytes, coding, SampleIsTraditional(bytes, coding)))) return broken;
-  return CheckGbRows(rows, 16);
+  if (coding == TextCoding::kLegacy && SourceIsBig5(bytes)) {
+    // Big5 rows are recoded to GB before they travel.
+    const std::vector<std::uint8_t> big5(rows.begin(), rows.end());
+    std::vector<std::uint8_t> gb;
+    RecodeBig5(big5, gb);
+    return CheckRows(std::string(gb.begin(), gb.end()), 16);
+  }
+  const TextCoding source = coding == TextCoding::kLegacy ? TextCoding::kGb18030 : coding;
+  if (const char* broken = CheckGbText(TranscodeToGb(bytes, source, SampleIsTraditional(bytes, source)))) return broken;
+  return CheckRows(rows, 16);
 }
 
 const char* FuzzWebPage(const std::uint8_t* data, std::size_t size) {
@@ -78,9 +79,14 @@ const char* FuzzWebPage(const std::uint8_t* data, std::size_t size) {
   const std::string prepared = PreparePage(page, coding);
   bool nonStandard = false;
   const std::string kept = StripHtmlText(prepared, nonStandard);
-  for (const int width : {16, 20})
-    if (LayoutStrippedHtml(kept, width).size() % static_cast<std::size_t>(width) != 0)
-      return "rows are not whole rows of the font width";
+  for (const int width : {16, 20}) {
+    const std::string rows = LayoutStrippedHtml(kept, width, coding == RowCoding::kGb);
+    if (rows.size() % static_cast<std::size_t>(width) != 0) return "rows are not whole rows of the font width";
+    // Pages recoded to the reader's characters give rows it reads right;
+    // Big5 pages are recoded with their rows, others are bytes as they came.
+    if (coding == RowCoding::kGb)
+      if (const char* broken = CheckRows(rows, width)) return broken;
+  }
   return nullptr;
 }
 

@@ -160,8 +160,7 @@ std::string PageToGb(std::string page, RowCoding& coding) {
     textCoding = TextCoding::kGb18030;
   } else if (IsOneOf(declared, {"gb2312", "gbk", "x-gbk", "cp936", "windows-936", "euc-cn", "x-euc-cn", "chinese"})) {
     // Declared GB: its rows are never taken for Big5.
-    coding = RowCoding::kGb;
-    return page;
+    textCoding = TextCoding::kGb18030;
   } else if (IsOneOf(declared, {"big5", "x-big5", "cp950", "windows-950", "big5-hkscs"})) {
     coding = RowCoding::kBig5;
     return page;
@@ -169,6 +168,9 @@ std::string PageToGb(std::string page, RowCoding& coding) {
     textCoding = DetectCoding(page);
     if (textCoding == TextCoding::kBinary) textCoding = TextCoding::kLegacy;  // cut at its first 0x00 as ever
   }
+  // GB pages go through their characters as Unicode pages do; Big5 pages
+  // stay bytes, recoded with their rows.
+  if (textCoding == TextCoding::kLegacy && !SourceIsBig5(page)) textCoding = TextCoding::kGb18030;
   if (textCoding == TextCoding::kLegacy) return page;
   coding = RowCoding::kGb;
   return TranscodeToGb(page, textCoding, SampleIsTraditional(page, textCoding));
@@ -236,7 +238,8 @@ ConvertResult HtmlTextToEbook(Context& ctx, const std::string& path, RowCoding& 
     ctx.ui.ShowMessage(msg::kNoDiskSpace2, msg::kCaption, Icon::Error);
     return ConvertResult::kFailed;
   }
-  LayoutHtmlStream(kept, ctx.rowWidth, rows);
+  // Pages said to be GB were recoded to the reader's forms on the way.
+  LayoutHtmlStream(kept, ctx.rowWidth, rows, coding == RowCoding::kGb);
   if (!rows.Close()) {
     ctx.ui.ShowMessage(msg::kNoDiskSpace2, msg::kCaption, Icon::Error);
     return ConvertResult::kFailed;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "convert/convert.h"
 #include "convert/encoding.h"
 
 namespace quirel::convert {
@@ -35,8 +36,10 @@ struct WalkState {
 // be its trail, or cut off by the end of the input.
 enum class PairEnd { kWhole, kBroken, kInputEnd };
 
+// gbForms: the bytes are the reader's GB forms, so that in a web page too a
+// trail byte may lie below 0xA1.
 template <bool kHtml>
-void Layout(ByteSource& in, const int width, RowSink& sink) {
+void Layout(ByteSource& in, const int width, RowSink& sink, const bool gbForms = false) {
   std::uint8_t row[kMaxRowWidth];
   std::memset(row, kBlank, static_cast<std::size_t>(width));
   const std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[kOutBlock]);
@@ -106,9 +109,25 @@ void Layout(ByteSource& in, const int width, RowSink& sink) {
       emit(s);  // no blank in the row: the word is cut
       return;
     }
-    const int moved = width - 1 - last;
+    // The word starts the next row as if it had been written there: a
+    // character that would land on an odd column gets a blank before it, as
+    // after any single byte. Pairs stand on even columns in the full row, so
+    // a byte above 0xA0 on an even column is a lead byte.
     std::uint8_t tail[kMaxRowWidth];
-    std::memcpy(tail, row + last + 1, static_cast<std::size_t>(moved));
+    int moved = 0;
+    for (int k = last + 1; k < width; ++k) {
+      if (row[k] > 0xA0 && (k & 1) == 0) {
+        if ((moved & 1) != 0) tail[moved++] = kBlank;
+        tail[moved++] = row[k];
+        tail[moved++] = row[++k];
+      } else {
+        tail[moved++] = row[k];
+      }
+    }
+    if (moved >= width) {
+      emit(s);  // it would not fit a row either: cut here
+      return;
+    }
     std::memset(row + last, kBlank, static_cast<std::size_t>(width - last));
     emit(s);
     std::memcpy(row, tail, static_cast<std::size_t>(moved));
@@ -181,7 +200,11 @@ void Layout(ByteSource& in, const int width, RowSink& sink) {
       s.col += 2;
     }
     const int b = get(s);
-    if (b < 0) return PairEnd::kInputEnd;
+    if (b < 0) {
+      // A lead byte without its trail at the very end goes.
+      row[--s.col] = kBlank;
+      return PairEnd::kInputEnd;
+    }
     int t = b;
     // Tests of equality only: a comparison tree over the lead byte would
     // branch at random on ordinary text.
@@ -203,9 +226,10 @@ void Layout(ByteSource& in, const int width, RowSink& sink) {
       s.prevSpace = 1;
       return PairEnd::kBroken;
     }
-    if (kHtml && t < 0xA1) {
-      // In a web page any byte below 0xA1 ends the waiting character and
-      // stands for itself.
+    if (kHtml && !gbForms && t < 0xA1) {
+      // In a web page of Big5 or unknown bytes any byte below 0xA1 ends the
+      // waiting character and stands for itself (the Big5 recoding takes
+      // the two as one character again).
       if (t <= 0x7E) placeSingle(s, t);
       return PairEnd::kBroken;
     }
@@ -222,12 +246,17 @@ void Layout(ByteSource& in, const int width, RowSink& sink) {
   for (;;) {
     int c = get(s);
     if (c < 0) break;
-    if (c >= 0x80 && c <= 0x9F) [[unlikely]] {
-      if (c == 0x98 || c == 0x85) {
-        c = 0xA9;  // the lead byte of two of the five device characters
+    if (c >= 0x80 && c <= 0xA0) [[unlikely]] {
+      // The lead byte of a GBK extension character the reader cannot show:
+      // one blank, but for the two of the five device characters that start
+      // here. The byte after it goes with it only when it is a trail byte,
+      // so that nothing else is lost.
+      const int t = get(s);
+      if ((c == 0x98 && t == 0x84) || (c == 0x85 && t == 0x64)) {
+        --s.p;
+        c = 0xA9;
       } else {
-        // A GBK extension character the reader cannot show: one blank.
-        (void)get(s);  // its second byte; at the end of the input there is none
+        if (t >= 0 && t < 0x40) --s.p;
         c = kBlank;
       }
     }
@@ -280,6 +309,11 @@ void Layout(ByteSource& in, const int width, RowSink& sink) {
         const int t = get(s);
         if (t < 0) break;  // a lone half character at the very end is dropped
         if (t == 0xA1 || t == 0x40) {
+          placeBlank(s);
+        } else if (t < 0x40) {
+          // No second byte: the half character is one blank, the byte is
+          // read again.
+          --s.p;
           placeBlank(s);
         } else {
           startText(s);
@@ -360,15 +394,16 @@ void LayoutTextStream(ByteSource& in, int width, RowSink& sink) {
   if (ValidRowWidth(width)) Layout<false>(in, width, sink);
 }
 
-void LayoutHtmlStream(ByteSource& in, int width, RowSink& sink) {
-  if (ValidRowWidth(width)) Layout<true>(in, width, sink);
+void LayoutHtmlStream(ByteSource& in, int width, RowSink& sink, bool gbForms) {
+  if (ValidRowWidth(width)) Layout<true>(in, width, sink, gbForms);
 }
 
 std::string LayoutText(std::string_view bytes, int width) {
   StringRowSink sink;
   StringSource raw(bytes);
-  const TextCoding coding = DetectCoding(bytes);
+  TextCoding coding = DetectCoding(bytes);
   if (coding == TextCoding::kBinary) return {};
+  if (coding == TextCoding::kLegacy && !SourceIsBig5(bytes)) coding = TextCoding::kGb18030;
   if (coding != TextCoding::kLegacy) {
     UnicodeToGbSource gb(raw, coding, SampleIsTraditional(bytes, coding));
     CrLfSource lines(gb);
@@ -380,10 +415,10 @@ std::string LayoutText(std::string_view bytes, int width) {
   return sink.out;
 }
 
-std::string LayoutStrippedHtml(std::string_view kept, int width) {
+std::string LayoutStrippedHtml(std::string_view kept, int width, bool gbForms) {
   StringRowSink sink;
   StringSource in(kept);
-  LayoutHtmlStream(in, width, sink);
+  LayoutHtmlStream(in, width, sink, gbForms);
   return sink.out;
 }
 

@@ -56,13 +56,15 @@ void LayoutTextStream(ByteSource& in, int width, RowSink& sink);
 
 // The second pass of a web page over the kept text: the same walk, with
 // every tag a paragraph break and every character entity one blank column.
-void LayoutHtmlStream(ByteSource& in, int width, RowSink& sink);
+// A byte below 0xA1 ends a waiting character, unless gbForms says that the
+// page was recoded to the reader's GB forms, whose trail bytes start at 0x40.
+void LayoutHtmlStream(ByteSource& in, int width, RowSink& sink, bool gbForms = false);
 
 // In-memory forms for tests and benchmarks. The text form applies the same
 // pre-steps as TextToEbook (UTF-8 to GBK when the bytes are UTF-8, lone LF
 // as CR LF); LayoutStrippedHtml is the second pass of a web page. An unusable
 // width gives nothing.
 std::string LayoutText(std::string_view bytes, int width);
-std::string LayoutStrippedHtml(std::string_view kept, int width);
+std::string LayoutStrippedHtml(std::string_view kept, int width, bool gbForms = false);
 
 }  // namespace quirel::convert

@@ -70,7 +70,7 @@ ConvertResult TextToEbook(Context& ctx, const std::string& path, RowCoding& codi
   if (fs::is_directory(path, ec)) return ConvertResult::kFailed;
   FileSource raw(path);
   if (!raw.IsOpen()) return ConvertResult::kFailed;
-  const TextCoding textCoding = DetectFileCoding(path);
+  TextCoding textCoding = DetectFileCoding(path);
   if (textCoding == TextCoding::kBinary) {
     // Its bytes as rows would be garbage on the reader.
     ShowDocumentMessage(ctx, path, msg::kNotTextSuffix);
@@ -81,16 +81,20 @@ ConvertResult TextToEbook(Context& ctx, const std::string& path, RowCoding& codi
     ctx.ui.ShowMessage(msg::kNoDiskSpace1, msg::kCaption, Icon::Error);
     return ConvertResult::kFailed;
   }
+  std::string sample(kReadBlock * 4, '\0');
+  {
+    std::ifstream in(path, std::ios::binary);
+    in.read(sample.data(), static_cast<std::streamsize>(sample.size()));
+    sample.resize(static_cast<std::size_t>(in.gcount()));
+  }
+  // GB text goes through its characters like Unicode text: extension
+  // characters take their simplified twins, and Traditional text is
+  // simplified. Only Big5 rows are laid out as bytes and recoded after.
+  if (textCoding == TextCoding::kLegacy && !SourceIsBig5(sample)) textCoding = TextCoding::kGb18030;
   if (textCoding == TextCoding::kLegacy) {
     CrLfSource lines(raw);
     LayoutTextStream(lines, ctx.rowWidth, rows);
   } else {
-    std::string sample(kReadBlock * 4, '\0');
-    {
-      std::ifstream in(path, std::ios::binary);
-      in.read(sample.data(), static_cast<std::streamsize>(sample.size()));
-      sample.resize(static_cast<std::size_t>(in.gcount()));
-    }
     UnicodeToGbSource gb(raw, textCoding, SampleIsTraditional(sample, textCoding));
     CrLfSource lines(gb);
     LayoutTextStream(lines, ctx.rowWidth, rows);

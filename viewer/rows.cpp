@@ -7,8 +7,10 @@ namespace {
 
 constexpr const char* kDeviceChars[] = {"進", "迴", "槃", "卍", "脦"};
 
-// One row to UTF-8. Double-byte pairs are decoded together; a lead byte
-// without a trail in the row shows as a blank, as on the reader.
+// One row to UTF-8, by columns as the reader pairs them: a pair starts on
+// an even column. A lead byte without a trail in the row shows as a blank,
+// and a byte above 0x7F on an odd column as "?", so that a pair out of
+// place looks as wrong as it does on the reader.
 std::string DecodeRow(std::string_view row) {
   std::string out;
   std::string pending;  // GBK bytes not yet decoded
@@ -20,7 +22,7 @@ std::string DecodeRow(std::string_view row) {
   };
   for (std::size_t i = 0; i < row.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(row[i]);
-    if (c >= 0x81 && c <= 0xFE && i + 1 < row.size()) {
+    if (c >= 0x81 && c <= 0xFE && i % 2 == 0 && i + 1 < row.size()) {
       const unsigned char t = static_cast<unsigned char>(row[i + 1]);
       if (c == 0xA9 && t >= 0xFA && t <= 0xFE) {
         flush();
@@ -33,6 +35,8 @@ std::string DecodeRow(std::string_view row) {
         pending.push_back(t < 0x20 || t == 0x7F ? ' ' : static_cast<char>(t));
       }
       ++i;
+    } else if (c >= 0x80 && i % 2 != 0) {
+      pending.push_back('?');
     } else if (c < 0x20 || c >= 0x7F) {
       pending.push_back(' ');
     } else {

@@ -129,7 +129,7 @@ TEST_F(Big5, Big5TextGoesThroughRowsAndRecoding) {
   ASSERT_EQ(ConvertForSend(ctx, Doc("big5.txt", "\xA4\xA4\xA4\xE5\xA1\x41\xA4\x40\xA4\x41"), kText, sendPath),
             ConvertResult::kDone);
   EXPECT_EQ(sendPath, env_.SystemFile(kRecodedWork));
-  EXPECT_EQ(ReadFile(sendPath), Rows({"\xD6\xD0\xCE\xC4\xA3\xAC\xD2\xBB\xD2\xD2"}));
+  EXPECT_EQ(Checked(ReadFile(sendPath)), Rows({"\xD6\xD0\xCE\xC4\xA3\xAC\xD2\xBB\xD2\xD2"}));
 }
 
 }  // namespace

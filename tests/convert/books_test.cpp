@@ -257,7 +257,7 @@ TEST_F(Books, EveryFormatGivesTheRowsOfItsText) {
     std::string sendPath;
     ASSERT_EQ(ConvertForSend(ctx, path, ClassifyName(c.name), sendPath), ConvertResult::kDone);
     // Read before TextRows, which writes the same work file.
-    const std::string rows = ReadFile(sendPath);
+    const std::string rows = Checked(ReadFile(sendPath));
     EXPECT_EQ(rows, TextRows(c.text));
     EXPECT_TRUE(ui_.messages.empty());
   }

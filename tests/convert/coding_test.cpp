@@ -3,6 +3,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/unistr.h>
 
+#include "common/icu_converter.h"
 #include "common/text.h"
 #include "convert/byte_source.h"
 #include "convert/encoding.h"
@@ -54,6 +55,12 @@ TEST(DetectCoding, TellsTheCodingsApart) {
       {"GBK with two stray bytes", Encode("GB18030", "一‧二") + "\x80\xFF", TextCoding::kLegacy},
       // Cut inside its last sequence, the text is no UTF-8.
       {"UTF-8 cut short", han + "\xE4\xB8", TextCoding::kLegacy},
+      // A sample that ends inside a surrogate pair is still UTF-16.
+      {"UTF-16LE cut inside a pair", Encode("UTF-16LE", han + "😀").substr(0, Encode("UTF-16LE", han).size() + 2),
+       TextCoding::kUtf16Le},
+      // The second byte of a four-byte sequence is a digit, 0x30 included.
+      {"GB18030 of U+0080", "a" + Encode("GB18030", "\u0080"), TextCoding::kGb18030},
+      {"no four-byte sequence", "a\x81\x2F\x81\x30", TextCoding::kLegacy},
       {"GBK", Gbk(han), TextCoding::kLegacy},
       {"Big5", Encode("Big5", "這是一個測試"), TextCoding::kLegacy},
       {"ASCII", "plain ascii\r\n", TextCoding::kLegacy},
@@ -85,13 +92,69 @@ TEST_F(Coding, TraditionalParagraphGivesTheSameRowsInEveryCoding) {
       {"UTF-16BE with mark", Encode("UTF-16BE", paragraph, "\xFE\xFF")},
       // Its characters are all in GBK: the mark's four-byte sequence tells it.
       {"GB18030", Encode("GB18030", paragraph, "\x84\x31\x95\x33")},
+      {"GBK", Encode("GBK", paragraph)},
   };
   for (const auto& c : cases) {
     Context ctx = Ctx();
     std::string sendPath;
     ASSERT_EQ(ConvertForSend(ctx, Doc("novel.txt", c.bytes), kText, sendPath), ConvertResult::kDone) << c.what;
-    EXPECT_EQ(ReadFile(sendPath), expected) << c.what;
+    EXPECT_EQ(Checked(ReadFile(sendPath)), expected) << c.what;
   }
+}
+
+TEST_F(Coding, EveryCharacterStaysWholeOnAnEvenColumn) {
+  const struct {
+    const char* what;
+    std::string bytes;
+    int width;
+    std::vector<std::string> rows;  // UTF-8
+  } cases[] = {
+      // A word carried to the next row starts there as if written there: a
+      // character after an odd number of single bytes skips a column.
+      {"carried word", Gbk("AB 1的cdefghijklmnopqrs"), 20, {"AB", "1", "的cdefghijklmnopqrs"}},
+      {"carried quotes", Gbk("置为 \"LANG=\"、\"LANG=C\" 或"), 20, {"置为", "\"LANG=\" 、\"LANG=C\"", "或"}},
+      // Pairs that land on even columns move as they are.
+      {"carried evenly", Gbk("ABC 的defghijklmnopqrs"), 20, {"ABC", "的defghijklmnopqrs"}},
+      // The blank a character skipped to is the last blank of its row.
+      {"after a skip", Gbk("AB C1的cdefghijklmnopqrs"), 20, {"AB C1", "的cdefghijklmnopqrs"}},
+      // A GBK character with the lead byte 0xA0 costs only itself, and takes
+      // its simplified twin like every character the reader lacks.
+      {"lead 0xA0", Encode("GBK", "你可以作爲軟件包的維護者。"), 20, {"你可以作为软件包的维", "护者。"}},
+      {"twin in simplified text", Encode("GBK", "这是社區"), 20, {"这是社区"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> rows;
+    for (const std::string& row : c.rows) rows.push_back(Gbk(row));
+    std::string expected;
+    for (const std::string& row : rows) expected += Rows({row}, c.width);
+    EXPECT_EQ(TextRows(c.bytes, c.width), expected) << c.what;
+  }
+}
+
+TEST_F(Coding, GbTextOfGb2312CharactersKeepsItsBytes) {
+  // Every GB2312 character, in rows of ten, goes through as it is.
+  std::string text;
+  const ConverterPtr gb2312 = OpenConverter("GB2312");
+  for (int lead = 0xA1; lead <= 0xF7; ++lead)
+    for (int trail = 0xA1; trail <= 0xFE; ++trail) {
+      const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      UChar unit[2];
+      UErrorCode status = U_ZERO_ERROR;
+      ucnv_reset(gb2312.get());
+      // The full-width blank is a blank; ICU gives the user-defined areas
+      // private-use characters, which are none of GB2312's.
+      if (ucnv_toUChars(gb2312.get(), unit, 2, pair, 2, &status) == 1 && U_SUCCESS(status) && unit[0] != 0x3000 &&
+          (unit[0] < 0xE000 || unit[0] > 0xF8FF))
+        text.append(pair, 2);
+    }
+  ASSERT_GT(text.size(), 7000u * 2);
+  std::string expected;
+  for (std::size_t at = 0; at < text.size(); at += 20) expected += Rows({text.substr(at, 20)});
+  // Compared row by row, so that a failure names the characters.
+  const std::string rows = TextRows(text);
+  ASSERT_EQ(rows.size(), expected.size());
+  for (std::size_t at = 0; at < rows.size(); at += 20)
+    ASSERT_EQ(rows.substr(at, 20), expected.substr(at, 20)) << "row " << at / 20;
 }
 
 TEST_F(Coding, SimplifiedTextKeepsItsCharacters) {

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "convert/convert.h"
+#include "convert/ebook_check.h"
 #include "tests/support/fake_ui.h"
 
 namespace quirel::convert::testing {
@@ -28,6 +29,17 @@ inline std::string Rows(std::initializer_list<std::string> rows, int width = 20)
     out += row + std::string(static_cast<std::size_t>(width) - std::min<std::size_t>(row.size(), width), ' ');
   }
   return out;
+}
+
+// Rows that a conversion made, held to what the reader needs of every byte
+// (Big5 rows before their recoding aside).
+inline std::string Checked(std::string rows, int width = 20) {
+  if (LooksLikeBig5(reinterpret_cast<const std::uint8_t*>(rows.data()), std::min<std::size_t>(rows.size(), 2047)) == 1)
+    return rows;
+  const std::vector<RowFault> faults = CheckEbookRows(rows, width, 1);
+  if (!faults.empty())
+    ADD_FAILURE() << "row " << faults[0].row << ", column " << faults[0].column << ": " << faults[0].what;
+  return rows;
 }
 
 inline std::string ReadFile(const fs::path& path) {
@@ -97,12 +109,12 @@ class ConvertTest : public ::testing::Test {
   std::string TextRows(const std::string& bytes, int width = 20) {
     Context ctx = Ctx(width);
     EXPECT_EQ(TextToEbook(ctx, Doc("source.txt", bytes)), ConvertResult::kDone);
-    return Work(kEbookWork);
+    return Checked(Work(kEbookWork), width);
   }
   std::string HtmlRows(const std::string& bytes, int width = 20) {
     Context ctx = Ctx(width);
     EXPECT_EQ(HtmlTextToEbook(ctx, Doc("page.htm", bytes)), ConvertResult::kDone);
-    return Work(kEbookWork);
+    return Checked(Work(kEbookWork), width);
   }
 
   fs::path root_;

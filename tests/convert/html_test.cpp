@@ -51,28 +51,30 @@ TEST_F(Html, NonBreakingSpaceIsOneBlankColumn) {
 
 TEST(HtmlLayout, AmpersandWithoutSemicolonSwallowsTwoHundredAndOneBytes) {
   // "&" and the 201 bytes after it are gone; the next byte is placed.
-  EXPECT_EQ(LayoutStrippedHtml("&" + std::string(201, 'x') + "ab", 20), Rows({"ab"}));
+  EXPECT_EQ(Checked(LayoutStrippedHtml("&" + std::string(201, 'x') + "ab", 20)), Rows({"ab"}));
   // With 200 bytes the "a" is the 201st and goes too.
-  EXPECT_EQ(LayoutStrippedHtml("&" + std::string(200, 'x') + "ab", 20), Rows({"b"}));
+  EXPECT_EQ(Checked(LayoutStrippedHtml("&" + std::string(200, 'x') + "ab", 20)), Rows({"b"}));
 }
 
 TEST(HtmlLayout, EntityAtTheRowEndEmitsTheRow) {
-  EXPECT_EQ(LayoutStrippedHtml("abcdefghijklmnopqrs&amp;t", 20), Rows({"abcdefghijklmnopqrs", "t"}));
+  EXPECT_EQ(Checked(LayoutStrippedHtml("abcdefghijklmnopqrs&amp;t", 20)), Rows({"abcdefghijklmnopqrs", "t"}));
 }
 
 TEST(HtmlLayout, TagReadStopsAfterSixHundredBytes) {
-  EXPECT_EQ(LayoutStrippedHtml("<" + std::string(600, 'x') + "yz", 20), Rows({"yz"}));
-  EXPECT_EQ(LayoutStrippedHtml("<" + std::string(599, 'x') + ">yz", 20), Rows({"yz"}));
+  EXPECT_EQ(Checked(LayoutStrippedHtml("<" + std::string(600, 'x') + "yz", 20)), Rows({"yz"}));
+  EXPECT_EQ(Checked(LayoutStrippedHtml("<" + std::string(599, 'x') + ">yz", 20)), Rows({"yz"}));
 }
 
 TEST(HtmlLayout, StyleSheetIsSkippedToItsEndTag) {
-  EXPECT_EQ(LayoutStrippedHtml("<STYLE>p{}</b>x<x/style>ab</style>cd", 20), Rows({"cd"}));
+  EXPECT_EQ(Checked(LayoutStrippedHtml("<STYLE>p{}</b>x<x/style>ab</style>cd", 20)), Rows({"cd"}));
 }
 
 TEST(HtmlLayout, SecondByteBelowA1EndsAWaitingCharacter) {
-  // 0x7F after a lead byte is dropped in a page, kept as trail in text.
+  // 0x7F after a lead byte is dropped in a page of unknown bytes (in Big5
+  // rows the lead byte waits for the recoding); in GB text the two are no
+  // character at all and cost one blank.
   EXPECT_EQ(LayoutStrippedHtml("\xD6\x7F", 20), Rows({"\xD6"}));
-  EXPECT_EQ(LayoutText("\xD6\x7F", 20), Rows({"\xD6\x7F"}));
+  EXPECT_EQ(Checked(LayoutText("\xD6\x7F", 20)), "");
 }
 
 TEST_F(Html, UnclosedCommentWarnsAndKeepsWhatCameBefore) {
@@ -152,7 +154,7 @@ TEST_F(Html, WebPageGoesThroughCheckTextCodeLikeText) {
   ASSERT_EQ(ConvertForSend(ctx, Doc("p.html", "<p>" + kDiYiDuan + "</p><p>"), kWebPage, sendPath),
             ConvertResult::kDone);
   EXPECT_EQ(sendPath, env_.SystemFile(kEbookWork));
-  EXPECT_EQ(ReadFile(sendPath), Rows({kDiYiDuan, ""}));
+  EXPECT_EQ(Checked(ReadFile(sendPath)), Rows({kDiYiDuan, ""}));
 }
 
 }  // namespace

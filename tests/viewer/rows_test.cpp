@@ -38,6 +38,12 @@ TEST(ViewerRows, ControlBytesAndBrokenPairsShowAsBlanks) {
   const auto rows = RenderRows(bytes, 4);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0], "a   ");
+  // Pairs start on even columns: 中 one column late is "?", and its second
+  // byte pairs with the "b" after it, as on the reader.
+  EXPECT_EQ(RenderRows("a\xD6\xD0"
+                       "b",
+                       4),
+            std::vector<std::string>{"a?\xE8\xA1\x8E"});
 }
 
 // Rows of width bytes, each padded with blanks.
