@@ -92,7 +92,7 @@ bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c =
 // Full-width letters and Han characters join across a line end without a blank.
 bool IsWide(std::uint32_t cp) { return cp >= 0x2E80 && cp <= 0xFFEF && !(cp >= 0xD800 && cp <= 0xF8FF); }
 
-std::uint32_t LastCodePoint(const std::string& s) {
+std::uint32_t LastCodePoint(std::string_view s) {
   if (s.empty()) return 0;
   std::size_t i = s.size() - 1;
   while (i > 0 && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) --i;
@@ -233,6 +233,9 @@ BookStatus ReadBook(FileKind kind, std::string_view bytes, Paragraphs& out) {
     case kPdf:
       status = ReadPdf(bytes, out);
       break;
+    case kMarkdown:
+      status = ReadMarkdown(bytes, out);
+      break;
     default:
       break;
   }
@@ -274,11 +277,14 @@ ConvertResult BookToText(Context& ctx, const std::string& path, FileKind kind, s
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::string joined;
   for (const std::string& line : lines) {
-    if (!joined.empty() && !line.empty() && !(IsWide(LastCodePoint(joined)) && IsWide(FirstCodePoint(line))))
-      joined += ' ';
+    if (!joined.empty() && !line.empty() && !JoinsWithoutBlank(joined, line)) joined += ' ';
     joined += line;
   }
   return joined;
+}
+
+bool JoinsWithoutBlank(std::string_view before, std::string_view after) {
+  return IsWide(LastCodePoint(before)) && IsWide(FirstCodePoint(after));
 }
 
 }  // namespace quirel::convert

@@ -1,5 +1,5 @@
-// Books in formats of their own (EPUB, FB2, MOBI/AZW3, PDF), read by their
-// libraries into paragraphs of UTF-8 text, which then become rows like any
+// Books in formats of their own (EPUB, FB2, MOBI/AZW3, PDF, Markdown), read by
+// their libraries into paragraphs of UTF-8 text, which then become rows like any
 // text: a paragraph opens a row with the two-column indent, a heading or a
 // line break of the book ends one.
 #pragma once
@@ -25,6 +25,7 @@ BookStatus ReadEpub(std::string_view bytes, Paragraphs& out);
 BookStatus ReadFb2(std::string_view bytes, Paragraphs& out);  // plain or zipped
 BookStatus ReadMobi(std::string_view bytes, Paragraphs& out);
 BookStatus ReadPdf(std::string_view bytes, Paragraphs& out);
+BookStatus ReadMarkdown(std::string_view bytes, Paragraphs& out);  // UTF-8, UTF-16, GB18030 or Big5
 BookStatus ReadBook(FileKind kind, std::string_view bytes, Paragraphs& out);
 
 // The text of HTML or XHTML markup (libxml2's HTML parser): block elements
@@ -39,6 +40,9 @@ void AddParagraph(Paragraphs& out, std::string_view text);
 // Lines of one block as one paragraph: a blank between them, except between
 // two Han or full-width characters.
 std::string JoinLines(const std::vector<std::string>& lines);
+// Whether a line end between the two texts goes without a blank: the last
+// character before it and the first after it are Han or full-width ones.
+bool JoinsWithoutBlank(std::string_view before, std::string_view after);
 
 // The reader's GB text of the paragraphs, an empty line between two, with
 // Traditional text simplified as the whole book says.

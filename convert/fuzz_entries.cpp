@@ -94,5 +94,6 @@ const char* FuzzEpub(const std::uint8_t* data, std::size_t size) { return Book(k
 const char* FuzzFb2(const std::uint8_t* data, std::size_t size) { return Book(kFb2, data, size); }
 const char* FuzzMobi(const std::uint8_t* data, std::size_t size) { return Book(kMobi, data, size); }
 const char* FuzzPdf(const std::uint8_t* data, std::size_t size) { return Book(kPdf, data, size); }
+const char* FuzzMarkdown(const std::uint8_t* data, std::size_t size) { return Book(kMarkdown, data, size); }
 
 }  // namespace quirel::convert

@@ -15,5 +15,6 @@ const char* FuzzEpub(const std::uint8_t* data, std::size_t size);
 const char* FuzzFb2(const std::uint8_t* data, std::size_t size);
 const char* FuzzMobi(const std::uint8_t* data, std::size_t size);
 const char* FuzzPdf(const std::uint8_t* data, std::size_t size);
+const char* FuzzMarkdown(const std::uint8_t* data, std::size_t size);
 
 }  // namespace quirel::convert

@@ -48,6 +48,7 @@ FileKind ClassifyName(const std::string& lowerName) {
   if (extension == "fb2" || EndsWith(lowerName, ".fb2.zip")) return kFb2;
   if (extension == "mobi" || extension == "azw" || extension == "azw3") return kMobi;
   if (extension == "pdf") return kPdf;
+  if (extension == "md" || extension == "markdown") return kMarkdown;
   FileKind kind = kOther;
   if (Contains(lowerName, ".txt") || Contains(lowerName, ".md") || Contains(lowerName, ".markdown")) kind = kText;
   if (Contains(lowerName, ".htm") || Contains(lowerName, ".xhtml")) kind = kWebPage;  // ".html" contains ".htm"
@@ -56,7 +57,9 @@ FileKind ClassifyName(const std::string& lowerName) {
   return kind;
 }
 
-bool IsBookKind(FileKind kind) { return kind == kEpub || kind == kFb2 || kind == kMobi || kind == kPdf; }
+bool IsBookKind(FileKind kind) {
+  return kind == kEpub || kind == kFb2 || kind == kMobi || kind == kPdf || kind == kMarkdown;
+}
 
 ConvertResult TextToEbook(Context& ctx, const std::string& path) {
   RowCoding rows = RowCoding::kAsk;
@@ -168,7 +171,8 @@ ConvertResult ConvertForPreview(Context& ctx, const std::string& path) {
     case kEpub:
     case kFb2:
     case kMobi:
-    case kPdf: {
+    case kPdf:
+    case kMarkdown: {
       std::string converted;
       if (ConvertForSend(ctx, path, kind, converted) != ConvertResult::kDone) return ConvertResult::kFailed;
       return CopyOver(converted, ctx.env.SystemFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;

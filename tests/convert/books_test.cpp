@@ -87,6 +87,18 @@ std::string Fb2() {
          "<binary id=\"x\" content-type=\"image/png\">iVBORw0KGgo=</binary></FictionBook>";
 }
 
+// The same book in Markdown: headings in both forms, a line break by two
+// trailing blanks, a picture beside the text.
+const std::string kMarkdownBook =
+    "# 第一章\n\n这是*第一*段，A&#160;&amp;&#xA0; B&lt;C。\n\n第一行  \n第二行\n![图](x.png)\n\n"
+    "第二章\n===\n\n　　最后一段。\n";
+
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  for (const char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
+  return out;
+}
+
 void Put16(std::string& s, std::size_t at, unsigned v) {
   s[at] = static_cast<char>(v >> 8);
   s[at + 1] = static_cast<char>(v);
@@ -246,6 +258,8 @@ TEST_F(Books, EveryFormatGivesTheRowsOfItsText) {
       {"book.fb2", Fb2(), kBookText},
       {"book.fb2.zip", fb2zip, kBookText},
       {"book.mobi", Mobi(MobiMarkup()), kBookText},
+      {"book.md", kMarkdownBook, kBookText},
+      {"book.markdown", "\xEF\xBB\xBF" + WithCrLf(kMarkdownBook), kBookText},
       // Two lines close together are one block; the wider gaps part blocks.
       {"book.pdf", Pdf({{16, 720, "第一章"}, {12, 680, "这是第一段的第一"}, {12, 666, "行文字"}, {12, 600, "第二段"}}),
        GbkParagraphs({"第一章", "这是第一段的第一行文字", "第二段"})},
@@ -281,6 +295,9 @@ TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
       {"other.fb2", "<?xml version=\"1.0\"?><html><body><p>x</p></body></html>", msg::kBrokenDocumentSuffix},
       {"scan.pdf", Pdf({}), msg::kNoTextDocumentSuffix},
       {"noise.pdf", "%PDF-1.4\nnothing here", msg::kBrokenDocumentSuffix},
+      {"empty.md", " \n\t\r\n", msg::kNoTextDocumentSuffix},
+      {"matter.md", "---\ntitle: 书名\n---\n", msg::kNoTextDocumentSuffix},
+      {"program.md", "\x7F\x45LF" + std::string(64, '\x01'), msg::kBrokenDocumentSuffix},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -291,6 +308,57 @@ TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
     EXPECT_EQ(ConvertForSend(ctx, path, ClassifyName(c.name), sendPath), ConvertResult::kFailed);
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].text, std::string(msg::kDocumentPrefix) + path + std::string(c.reason));
+  }
+}
+
+// What md4c does not know is settled around it, and what it renders comes
+// down to the text.
+TEST_F(Books, MarkdownGivesOnlyItsText) {
+  auto utf16le = [](const std::string& utf8) {
+    const icu::UnicodeString text = icu::UnicodeString::fromUTF8(utf8);
+    std::string bytes = "\xFF\xFE";
+    for (int32_t i = 0; i < text.length(); ++i)
+      bytes += {static_cast<char>(text[i] & 0xFF), static_cast<char>(text[i] >> 8)};
+    return bytes;
+  };
+  const struct {
+    const char* what;
+    std::string markdown;
+    std::string text;
+  } cases[] = {
+      {"front matter", "---\ntitle: 书名\ntags: [a, b]\n---\n# 标题\n\n正文\n", GbkParagraphs({"标题", "正文"})},
+      {"front matter ended by ..., CRLF", "---\r\ntitle: 书名\r\n...\r\n正文\r\n", GbkParagraphs({"正文"})},
+      {"no front matter below the first line", "正文\n\n---\ntitle: 书名\n---\n",
+       GbkParagraphs({"正文", "title: 书名"})},
+      {"footnotes",
+       "正文[^1][^]，再一句[^注]。\n[^1]: 第一条注。\n[^注]: 第二条\n  续行。\n\n    第二段\n    注。\n\n"
+       "尾段\n\n    代码\n    一\n",
+       GbkParagraphs({"正文[^]，再一句。", "第一条注。", "第二条续行。", "第二段注。", "尾段", "代码", "一"})},
+      {"code keeps what looks like notes",
+       "写作`[^1]`即可[^5]\n\n    [^6]: 码\n\n```md\n```js\n[^2]: 不是注\n第二行\n```\n[^3]: 注\n\n~~\n[^4]: 四\n",
+       GbkParagraphs({"写作[^1]即可", "[^6]: 码", "```js", "[^2]: 不是注", "第二行", "注", "~~", "四"})},
+      {"table", "| 名字 | 年龄 |\n|---|:-:|\n| 张三 | 18 |\n", GbkParagraphs({"名字 年龄", "张三 18"})},
+      {"raw HTML",
+       "<ruby>汉<rp>(</rp><rt>hàn</rt><rp>)</rp></ruby>字<span style=\"color:red\">红</span>\n\n"
+       "<div>\n居中 < 2[^1]\n</div>\n",
+       GbkParagraphs({"汉(hàn)字红", "居中 < 2"})},
+      {"emphasis, links, lists, quotes",
+       "> **粗**与*斜*、~~删~~\n\n- [链接](http://x.cn \"题\")与<http://y.cn>\n- ![图](a.png)项\n",
+       GbkParagraphs({"粗与斜、删", "链接与http://y.cn", "项"})},
+      {"Chinese wraps without a blank", "中文一行\n**接着**一行，English\nwords\n",
+       GbkParagraphs({"中文一行接着一行，English words"})},
+      {"GB18030", "\xB1\xEA\xCC\xE2\n==\n\n\xD5\xFD\xCE\xC4\x81\x39\xEE\x39\xD7\xD6\n",
+       GbkParagraphs({"标题", "正文　字"})},
+      {"Big5", "\xA4\xA4\xA4\xE5\xA1\x41\xA4\x40\xA4\x41\n", GbkParagraphs({"中文，一乙"})},
+      {"UTF-16", utf16le("# 标题\n\n正文\n"), GbkParagraphs({"标题", "正文"})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Context ctx = Ctx();
+    std::string sendPath;
+    ASSERT_EQ(ConvertForSend(ctx, Doc("notes.md", c.markdown), kMarkdown, sendPath), ConvertResult::kDone);
+    const std::string rows = Checked(ReadFile(sendPath));
+    EXPECT_EQ(rows, TextRows(c.text));
   }
 }
 

@@ -23,6 +23,8 @@ TEST(ClassifyName, LaterTestsWin) {
   EXPECT_EQ(ClassifyName("page.txt.htm"), kWebPage);
   EXPECT_EQ(ClassifyName("book.doc.ebk"), kEbook);
   EXPECT_EQ(ClassifyName("picture.png"), kOther);
+  EXPECT_EQ(ClassifyName("notes.md"), kMarkdown);
+  EXPECT_EQ(ClassifyName("notes.md.bak"), kText);
 }
 
 TEST(TextPathFor, ReplacesTheExtensionOfTheNameOnly) {

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-# Writes the seeds of the text_coding and web_page targets: one short text in
-# each coding the conversion tells apart, and pages declaring a charset, none,
-# or broken markup. (The book seeds of epub, fb2, mobi and pdf are the books
-# that the builders of tests/convert/books_test.cpp make.)
+# Writes the seeds of the text_coding, web_page and markdown targets: one short
+# text in each coding the conversion tells apart, pages declaring a charset,
+# none, or broken markup, and Markdown using what the reader takes apart
+# (front matter, notes, a table, code, raw HTML) or leaving it unclosed. (The
+# book seeds of epub, fb2, mobi and pdf are the books that the builders of
+# tests/convert/books_test.cpp make.)
 #   tests/fuzz/make_seeds.py
 import os
 
@@ -12,6 +14,10 @@ traditional = "第一章\r\n這是繁體的一段文字，English words too.\n�
 page = ('<html><head><meta http-equiv="Content-Type" content="text/html; charset={}"><title>t</title>'
         '<style>p{{}}</style></head><body><h1>第一章</h1><p>一段&nbsp;文字 &amp; <b>words</b><br>下一行</p>'
         '<script>x<y</script></body></html>')
+
+markdown = ("---\ntitle: 书名\n---\n# 第一章\n\n这是**第一**段[^1]，\n接着一行。  \n下一行\n\n"
+            "| 名字 | 年龄 |\n|---|--:|\n| 张三 | 18 |\n\n> - 引文 `[^2]`\n\n```\n[^2]: 代码\n```\n\n"
+            "<ruby>汉<rt>hàn</rt></ruby> [链接](http://x.cn)\n\n[^1]: 注文\n    续行\n")
 
 seeds = {
     "text_coding/utf8": simplified.encode("utf-8"),
@@ -27,6 +33,9 @@ seeds = {
     "web_page/big5_declared": page.format("Big5").encode("big5", "replace"),
     "web_page/undeclared_utf16": b"\xff\xfe" + page.format("x").encode("utf-16-le"),
     "web_page/unbalanced": b'<p>open <b>never closed <i attr="x>y\n\xd6\xd0\xce\xc4<',
+    "markdown/utf8": markdown.encode("utf-8"),
+    "markdown/gb18030_bom": ("\ufeff" + markdown + "𠀀\n").encode("gb18030"),
+    "markdown/unclosed": b"---\n```\n[^1]: x\n<pre>\n> - | a |\n|-\n[^x",
 }
 for name, data in seeds.items():
     path = os.path.join(here, name)
