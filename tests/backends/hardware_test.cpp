@@ -167,6 +167,7 @@ TEST(Ppdev, DevicesAreTakenInNumericOrderAndTheFirstAtABaseWins) {
   sys.AddParport("parport10", 0x278);
   sys.AddParport("parport2", 0x278);
   sys.devNames.push_back("parportx");
+  sys.devNames.push_back("parport");  // no number: no port device
   PpdevPort port(sys, "");
   EXPECT_EQ(sys.calls, (Calls{"open /dev/parport2", "ioctl 3 claim", "ioctl 3 rcontrol"}));
   EXPECT_EQ(port.Bases(), (std::map<std::uint16_t, std::string>{{0x278, "/dev/parport2"}}));

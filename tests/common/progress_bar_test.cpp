@@ -26,6 +26,9 @@ TEST(ProgressBar, StepsPastTheTopStartOverFromTheBottom) {
   bar.SetPos(7);
   bar.SetRange(0, 50);
   EXPECT_EQ(bar.pos, 7);  // a wider range does not start the bar over
+  EXPECT_EQ(bar.Percent(), 14);
+  bar.SetRange(4, 4);
+  EXPECT_EQ(bar.Percent(), 0);  // an empty range is never under way
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/environment.h"
 #include "common/ini.h"
 #include "common/text.h"
 
@@ -18,6 +19,9 @@ TEST(Utf8, ValidityFollowsTheEncodingRules) {
   EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));             // overlong, three bytes
   EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));             // a surrogate
   EXPECT_FALSE(IsValidUtf8("\xE4\xB8"));                 // cut off at the end
+  std::uint32_t cp = 0;
+  EXPECT_EQ(DecodeUtf8(reinterpret_cast<const std::uint8_t*>("\xC3\xA9!"), 3, cp), 2);  // é
+  EXPECT_EQ(cp, 0xE9u);
   EXPECT_FALSE(IsValidUtf8("\xD6\xD0\xCE\xC4"));         // GBK 中文
 }
 
@@ -34,6 +38,8 @@ TEST(Gbk, ConvertsBothWaysAndReportsWhatHasNoForm) {
                 gbk));  // an emoji has no GBK form
   // U+0080 is no euro sign: the byte 0x80 is, in GBK.
   EXPECT_FALSE(Utf8ToGbk("\xC2\x80", gbk));
+  // A character without a form costs only itself.
+  EXPECT_EQ(Utf8ToGbkLossy("\xF0\x9F\x98\x80中", "?"), "?\xD6\xD0");
   EXPECT_EQ(Utf8ToGbkLossy("a\xF0\x9F\x98\x80"
                            "b",
                            "\xA1\xA1"),
@@ -59,6 +65,32 @@ TEST(NoCase, OrdersAndMatchesLikeASortedListBox) {
   EXPECT_FALSE(LessNoCase("apple", "APPLE"));
   EXPECT_TRUE(StartsWithNoCase("README.txt--------/x/", "readme.TXT"));
   EXPECT_FALSE(StartsWithNoCase("read", "readme"));
+  EXPECT_TRUE(StartsWithNoCase("Zip", "zIP"));
+}
+
+TEST(Environment, OptionsThenVariablesThenTheUsersDataFolder) {
+  const auto dir = std::filesystem::temp_directory_path() / "quirel-env-test";
+  std::filesystem::remove_all(dir);
+  const std::string a = (dir / "a").string(), b = (dir / "b").string(), data = (dir / "data").string();
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  unsetenv("QUIREL_HOME");
+  unsetenv("QUIREL_SYSTEM_DIR");
+  Environment e = Environment::Resolve();
+  EXPECT_EQ(e.home, data + "/quirel");
+  EXPECT_EQ(e.systemDir, data + "/quirel/system");
+  EXPECT_TRUE(std::filesystem::is_directory(e.systemDir));
+  setenv("QUIREL_HOME", a.c_str(), 1);
+  setenv("QUIREL_SYSTEM_DIR", b.c_str(), 1);
+  e = Environment::Resolve();
+  EXPECT_EQ(e.home, a);
+  EXPECT_EQ(e.systemDir, b);
+  e = Environment::Resolve(b, a);
+  EXPECT_EQ(e.home, b);
+  EXPECT_EQ(e.systemDir, a);
+  unsetenv("QUIREL_HOME");
+  unsetenv("QUIREL_SYSTEM_DIR");
+  unsetenv("XDG_DATA_HOME");
+  std::filesystem::remove_all(dir);
 }
 
 TEST(Ini, SetValueKeepsEveryOtherLine) {

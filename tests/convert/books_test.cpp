@@ -59,7 +59,7 @@ std::vector<std::pair<std::string, std::string>> EpubMembers() {
   const std::string opf =
       "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\">"
       "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>书名</dc:title></metadata><manifest>"
-      "<item id=\"two\" href=\"Text/two%20b.xhtml\" media-type=\"application/xhtml+xml\"/>"
+      "<item id=\"two\" href=\"Text/two%20%62.xhtml\" media-type=\"application/xhtml+xml\"/>"
       "<item id=\"css\" href=\"s.css\" media-type=\"text/css\"/>"
       "<item id=\"one\" href=\"./Text/../Text/one.xhtml\" media-type=\"application/xhtml+xml\"/>"
       "</manifest><spine><itemref idref=\"one\"/><itemref idref=\"two\"/></spine></package>";
@@ -281,6 +281,9 @@ TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
   auto members = EpubMembers();
   members.push_back(Encryption("http://www.w3.org/2001/04/xmlenc#aes128-cbc", "OEBPS/Text/one.xhtml"));
   const std::string locked = Zip(root_ / "locked.epub", members);
+  // An encryption list that cannot be read may hide anything.
+  auto garbled = EpubMembers();
+  garbled.push_back({"META-INF/encryption.xml", ""});
   const std::string epub = Zip(root_ / "a.epub", EpubMembers());
   const struct {
     const char* name;
@@ -288,6 +291,7 @@ TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
     std::string_view reason;
   } cases[] = {
       {"locked.epub", locked, msg::kProtectedDocumentSuffix},
+      {"garbled.epub", Zip(root_ / "garbled.epub", garbled), msg::kProtectedDocumentSuffix},
       {"cut.epub", epub.substr(0, epub.size() / 2), msg::kBrokenDocumentSuffix},
       {"nopackage.epub", Zip(root_ / "b.epub", {{"mimetype", "application/epub+zip"}}), msg::kBrokenDocumentSuffix},
       {"locked.azw3", Mobi(MobiMarkup(), 2), msg::kProtectedDocumentSuffix},

@@ -32,6 +32,7 @@ TEST(TextPathFor, ReplacesTheExtensionOfTheNameOnly) {
   EXPECT_EQ(TextPathFor("/my.files/a.doc"), "/my.files/a.txt");
   EXPECT_EQ(TextPathFor("/my.files/a"), "/my.files/a.txt");
   EXPECT_EQ(TextPathFor("/books/novel.v2.docx"), "/books/novel.v2.txt");
+  EXPECT_EQ(TextPathFor("/books/.doc"), "/books/.txt");  // a name that is only an extension
 }
 
 using Word = ConvertTest;

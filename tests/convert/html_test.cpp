@@ -54,6 +54,8 @@ TEST(HtmlLayout, AmpersandWithoutSemicolonSwallowsTwoHundredAndOneBytes) {
   EXPECT_EQ(Checked(LayoutStrippedHtml("&" + std::string(201, 'x') + "ab", 20)), Rows({"ab"}));
   // With 200 bytes the "a" is the 201st and goes too.
   EXPECT_EQ(Checked(LayoutStrippedHtml("&" + std::string(200, 'x') + "ab", 20)), Rows({"b"}));
+  // A double-byte character among them goes whole.
+  EXPECT_EQ(Checked(LayoutStrippedHtml("&" + std::string(200, 'x') + "\xD6\xD0" + "ab", 20)), Rows({"ab"}));
 }
 
 TEST(HtmlLayout, EntityAtTheRowEndEmitsTheRow) {

@@ -23,10 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The page as read: up to its first NUL.
   const std::string raw(page.substr(0, page.find('\0')));
-  const std::string prepared = PreparePage(raw);
+  RowCoding coding = RowCoding::kAsk;
+  const std::string prepared = PreparePage(raw, coding);
   bool nonStandard = false;
   const std::string kept = StripHtmlText(prepared, nonStandard);
-  const std::string rows = LayoutStrippedHtml(kept, width);
+  const std::string rows = LayoutStrippedHtml(kept, width, coding == RowCoding::kGb);
   FUZZ_REQUIRE(rows.size() % static_cast<std::size_t>(width) == 0);
 
   // The route of a send, through the work files, for one input in eight.

@@ -52,8 +52,9 @@ class PieceSource final : public ByteSource {
 std::string InPieces(std::string_view text, std::string_view sizes, int width) {
   StringRowSink sink;
   PieceSource raw(text, sizes);
-  const TextCoding coding = DetectCoding(text);
+  TextCoding coding = DetectCoding(text);
   if (coding == TextCoding::kBinary) return {};
+  if (coding == TextCoding::kLegacy && !SourceIsBig5(text)) coding = TextCoding::kGb18030;
   if (coding != TextCoding::kLegacy) {
     UnicodeToGbSource gb(raw, coding, SampleIsTraditional(text, coding));
     CrLfSource lines(gb);

@@ -326,6 +326,9 @@ TEST(MergeRecords, AsksEvenForIdenticalRecordsAndSkipsMalformedOnes) {
       Store(""));
   EXPECT_EQ(bad.store, Store(""));
   EXPECT_EQ(bad.skipped, 1);
+  const MergeResult fresh = rig.exchange->MergeRecords(Rec("Bob", "3"), Store(""));
+  EXPECT_EQ(fresh.store, Store(Rec("Bob", "3")));
+  EXPECT_EQ(fresh.added, 1);
 }
 
 TEST(ClearReaderPhonebook, ErasesAfterYesAndSendsNothingAfterNo) {

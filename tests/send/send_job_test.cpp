@@ -67,6 +67,22 @@ TEST(SendJob, FormatChoiceIsKeptBetweenJobs) {
   EXPECT_EQ(rig.job->sendFormat, 2);
 }
 
+TEST(SendJob, EachJobPlansAfreshAndConvertsSingleFilesToo) {
+  JobRig rig;
+  WriteFile(rig.Local("Top/a.txt"), "a");
+  WriteFile(rig.Local("Top/b.txt"), "b");
+  rig.list.AddFolder(rig.Local("Top").string());
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kDone);
+  // The second job knows nothing of the first one's files.
+  fs::remove(rig.Local("Top/a.txt"));
+  rig.AddFile("c.txt", "cd");
+  EXPECT_EQ(rig.Run(kConvertFormat), LinkResult::kDone);
+  EXPECT_EQ(rig.ui.messages.back().text, Report(2));
+  // A file chosen on its own is converted like those of a folder.
+  EXPECT_EQ(ReadFile(rig.Books() / "c.ebk"), "cd" + std::string(18, ' '));
+  EXPECT_EQ(ReadFile(rig.Books() / "top" / "b.ebk"), "b" + std::string(19, ' '));
+}
+
 TEST(SendJob, OneFileBarEndsFullAndReportsOne) {
   JobRig rig;
   rig.AddFile("Books/ReadMe.TXT", "read me");
