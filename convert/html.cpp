@@ -156,10 +156,10 @@ std::string PageToGb(std::string page, RowCoding& coding) {
   TextCoding textCoding = TextCoding::kLegacy;
   if (IsOneOf(declared, {"utf-8", "utf8"})) {
     textCoding = TextCoding::kUtf8;
-  } else if (IsOneOf(declared, {"gb18030"})) {
-    textCoding = TextCoding::kGb18030;
-  } else if (IsOneOf(declared, {"gb2312", "gbk", "x-gbk", "cp936", "windows-936", "euc-cn", "x-euc-cn", "chinese"})) {
-    // Declared GB: its rows are never taken for Big5.
+  } else if (IsOneOf(declared,
+                     {"gb18030", "gb2312", "gbk", "x-gbk", "cp936", "windows-936", "euc-cn", "x-euc-cn", "chinese"})) {
+    // Declared GB (GB18030 holds every other GB coding): its rows are never
+    // taken for Big5.
     textCoding = TextCoding::kGb18030;
   } else if (IsOneOf(declared, {"big5", "x-big5", "cp950", "windows-950", "big5-hkscs"})) {
     coding = RowCoding::kBig5;

@@ -281,10 +281,16 @@ void Layout(ByteSource& in, const int width, RowSink& sink, const bool gbForms =
           ++s.col;
           if (s.col > width - 1) emit(s);
           s.entity = 0;
-        } else if (s.entity > 200) {
-          s.entity = 0;  // no ";" came: given up
         } else {
-          ++s.entity;
+          if (s.entity > 200)
+            s.entity = 0;  // no ";" came: given up
+          else
+            ++s.entity;
+          // A double-byte character goes whole, never half of it.
+          if (c > 0xA0) {
+            const int t = get(s);
+            if (t >= 0 && t < 0x40) --s.p;
+          }
         }
         continue;
       }
