@@ -1,8 +1,9 @@
 // PDF through poppler: each page's text in reading order, which poppler
 // gives as lines grouped in blocks (an empty line between two); a block is
 // one paragraph. Poppler keeps a heading in the block of the paragraph below
-// it, so a line whose font size differs from the line before also opens a
-// paragraph; the sizes come from the page's word list.
+// it, so a line whose size differs from the line before also opens a
+// paragraph; the sizes are the heights of the words in the page's word list
+// (asking poppler for the fonts themselves would make it look them up).
 #include <poppler-document.h>
 #include <poppler-global.h>
 #include <poppler-page.h>
@@ -18,13 +19,13 @@ namespace {
 
 void Quiet(const std::string&, void*) {}
 
-// The font size of each line of the page, in reading order: the word list
+// The size of each line of the page, in reading order: the word list
 // holds the same words as the text, a new line beginning where a word does
 // not continue the one before it on the same base.
 std::vector<double> LineSizes(const poppler::page& page) {
   std::vector<double> sizes;
   const poppler::text_box* previous = nullptr;
-  for (const poppler::text_box& word : page.text_list(poppler::page::text_list_include_font)) {
+  for (const poppler::text_box& word : page.text_list()) {
     const poppler::rectf box = word.bbox();
     bool sameLine = false;
     if (previous != nullptr) {
@@ -33,9 +34,9 @@ std::vector<double> LineSizes(const poppler::page& page) {
       sameLine = box.x() >= last.x() + last.width() / 2 && middle > last.y() && middle < last.y() + last.height();
     }
     if (sameLine)
-      sizes.back() = std::max(sizes.back(), word.get_font_size());
+      sizes.back() = std::max(sizes.back(), box.height());
     else
-      sizes.push_back(word.get_font_size());
+      sizes.push_back(box.height());
     previous = &word;
   }
   return sizes;
