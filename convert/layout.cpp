@@ -116,17 +116,18 @@ void Layout(ByteSource& in, const int width, RowSink& sink, const bool gbForms =
     std::uint8_t tail[kMaxRowWidth];
     int moved = 0;
     for (int k = last + 1; k < width; ++k) {
-      if (row[k] > 0xA0 && (k & 1) == 0) {
+      const bool pair = row[k] > 0xA0 && (k & 1) == 0;
+      if (moved + (pair ? 2 + (moved & 1) : 1) >= width) {
+        emit(s);  // it would not fit a row either: cut here
+        return;
+      }
+      if (pair) {
         if ((moved & 1) != 0) tail[moved++] = kBlank;
         tail[moved++] = row[k];
         tail[moved++] = row[++k];
       } else {
         tail[moved++] = row[k];
       }
-    }
-    if (moved >= width) {
-      emit(s);  // it would not fit a row either: cut here
-      return;
     }
     std::memset(row + last, kBlank, static_cast<std::size_t>(width - last));
     emit(s);
