@@ -41,6 +41,10 @@ TEST(PhonebookList, OpeningWidthFollowsTheLongestName) {
   longNames.Load({"abc", "abcdefgh", std::string(20, 'z')});
   EXPECT_EQ(longNames.ColumnWidth(), 113);
   EXPECT_EQ(longNames.Current(), 0u);
+  // Fourteen bytes are the longest name whose column grows with it.
+  PhonebookList fourteen;
+  fourteen.Load({std::string(14, 'n')});
+  EXPECT_EQ(fourteen.ColumnWidth(), 9 * 14);
 }
 
 TEST(PhonebookList, AddWidensAndSelectsOnlyTheNewEntry) {
