@@ -120,6 +120,7 @@ TEST(Ini, WriteThatFailsKeepsTheOldFile) {
   // The work file lands on a full disk.
   std::filesystem::create_symlink("/dev/full", path + ".new");
   EXPECT_FALSE(WriteIniValue(path, "A", "k", "1"));
+  ASSERT_FALSE(std::filesystem::is_symlink(path));  // never the full disk's device in its place
   EXPECT_EQ(ReadIniValue(path, "A", "k", "none"), "none");
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(path + ".new")));
   std::filesystem::remove_all(dir);

@@ -76,6 +76,8 @@ std::vector<std::pair<std::string, std::string>> EpubMembers() {
 
 const std::string kBookText =
     GbkParagraphs({"第一章", "这是第一段，A & B<C。", "第一行", "第二行", "第二章", "最后一段。"});
+// The same as the text a keep-format preview shows.
+const std::string kBookUtf8 = "第一章\n\n这是第一段，A & B<C。\n\n第一行\n\n第二行\n\n第二章\n\n最后一段。";
 
 std::string Fb2() {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
@@ -273,6 +275,11 @@ TEST_F(Books, EveryFormatGivesTheRowsOfItsText) {
     // Read before TextRows, which writes the same work file.
     const std::string rows = Checked(ReadFile(sendPath));
     EXPECT_EQ(rows, TextRows(c.text));
+    if (c.text == kBookText) {
+      std::string utf8;
+      EXPECT_EQ(BookToText(ctx, path, ClassifyName(c.name), utf8), ConvertResult::kDone);
+      EXPECT_EQ(utf8, kBookUtf8);
+    }
     EXPECT_TRUE(ui_.messages.empty());
   }
 }
