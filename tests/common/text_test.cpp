@@ -22,7 +22,7 @@ TEST(Utf8, ValidityFollowsTheEncodingRules) {
   std::uint32_t cp = 0;
   EXPECT_EQ(DecodeUtf8(reinterpret_cast<const std::uint8_t*>("\xC3\xA9!"), 3, cp), 2);  // é
   EXPECT_EQ(cp, 0xE9u);
-  EXPECT_FALSE(IsValidUtf8("\xD6\xD0\xCE\xC4"));         // GBK 中文
+  EXPECT_FALSE(IsValidUtf8("\xD6\xD0\xCE\xC4"));  // GBK 中文
 }
 
 TEST(Gbk, ConvertsBothWaysAndReportsWhatHasNoForm) {

@@ -83,7 +83,8 @@ std::string Fb2() {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
          "<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\">"
          "<description><title-info><book-title>书名</book-title></title-info></description>"
-         "<body><title><p>第一章</p></title><section><p>这是<emphasis>第一</emphasis>段，A&#160;&amp;&#xA0; B&lt;C。</p>"
+         "<body><title><p>第一章</p></title><section><p>这是<emphasis>第一</emphasis>段，A&#160;&amp;&#xA0; "
+         "B&lt;C。</p>"
          "<empty-line/><poem><stanza><v>第一行</v><v>第二行</v></stanza></poem></section>"
          "<section><title><p>第二章</p></title><image href=\"#x\"/><p>最后一段。</p></section></body>"
          "<binary id=\"x\" content-type=\"image/png\">iVBORw0KGgo=</binary></FictionBook>";

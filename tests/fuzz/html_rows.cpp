@@ -4,6 +4,7 @@
 // that leaves the trail bytes of double-byte characters alone.
 #include "common/environment.h"
 #include "convert/convert.h"
+#include "convert/ebook_check.h"
 #include "convert/encoding.h"
 #include "convert/html.h"
 #include "convert/layout.h"
@@ -29,6 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string kept = StripHtmlText(prepared, nonStandard);
   const std::string rows = LayoutStrippedHtml(kept, width, coding == RowCoding::kGb);
   FUZZ_REQUIRE(rows.size() % static_cast<std::size_t>(width) == 0);
+  // Pages recoded to the reader's characters give rows it reads right.
+  if (coding == RowCoding::kGb) FUZZ_REQUIRE(CheckEbookRows(rows, width, 1).empty());
 
   // The route of a send, through the work files, for one input in eight.
   if ((choice & 0x0E) == 0x0E) {

@@ -8,6 +8,7 @@
 #include "convert/big5.h"
 #include "convert/byte_source.h"
 #include "convert/convert.h"
+#include "convert/ebook_check.h"
 #include "convert/encoding.h"
 #include "convert/layout.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -84,6 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> recoded;
   RecodeBig5(rowBytes, recoded);
   FUZZ_REQUIRE(recoded.size() == rowBytes.size());
+  // What travels holds nothing the reader would show wrong: GB rows as they
+  // are, Big5 rows recoded.
+  const bool big5 = DetectCoding(text) == TextCoding::kLegacy && SourceIsBig5(text);
+  FUZZ_REQUIRE(CheckEbookRows(big5 ? std::string(recoded.begin(), recoded.end()) : rows, width, 1).empty());
 
   // The file route of a send (coding found block by block) agrees. It reads
   // and clears whole blocks: one input in 32 takes it.

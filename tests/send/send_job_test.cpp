@@ -1,5 +1,7 @@
 // The whole send list: format question, folders mirrored level by level,
 // counts, messages, Word documents, interruption and a lost link.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <set>
 
@@ -81,6 +83,17 @@ TEST(SendJob, EachJobPlansAfreshAndConvertsSingleFilesToo) {
   // A file chosen on its own is converted like those of a folder.
   EXPECT_EQ(ReadFile(rig.Books() / "c.ebk"), "cd" + std::string(18, ' '));
   EXPECT_EQ(ReadFile(rig.Books() / "top" / "b.ebk"), "b" + std::string(19, ' '));
+}
+
+TEST(SendJob, WhatIsNoPlainFileIsNotConverted) {
+  // A named pipe would block the conversion for good.
+  JobRig rig;
+  WriteFile(rig.Local("Top/a.txt"), "a");
+  ASSERT_EQ(mkfifo(rig.Local("Top/pipe.txt").c_str(), 0600), 0);
+  rig.list.AddFolder(rig.Local("Top").string());
+  EXPECT_EQ(rig.Run(kConvertFormat), LinkResult::kFailed);
+  EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kSomeNotSent), Report(1)}));
+  EXPECT_EQ(rig.ui.diagnostics.back(), std::string(msg::kNotSentHeading) + "\n" + rig.Local("Top/pipe.txt").string());
 }
 
 TEST(SendJob, OneFileBarEndsFullAndReportsOne) {
@@ -209,10 +222,10 @@ TEST(SendJob, FailingFileInAFolderLeavesTheRestOfThatFolderOut) {
   EXPECT_EQ(rig.ui.messages[0].text, msg::kSomeNotSent);
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
   EXPECT_EQ(rig.ui.messages[1].text, Report(2));
-  EXPECT_EQ(rig.ui.diagnostics.back(),
-            std::string(msg::kNotSentHeading) + "\n" + rig.Local("Top/0/x😀.txt").string() + "\n" +
-                rig.Local("Top/0/y.txt").string() + "\n" + rig.Local("Top/b😀.txt").string() + "\n" +
-                rig.Local("Top/c.txt").string() + "\n" + rig.Local("Top/d/e.txt").string());
+  EXPECT_EQ(rig.ui.diagnostics.back(), std::string(msg::kNotSentHeading) + "\n" + rig.Local("Top/0/x😀.txt").string() +
+                                           "\n" + rig.Local("Top/0/y.txt").string() + "\n" +
+                                           rig.Local("Top/b😀.txt").string() + "\n" + rig.Local("Top/c.txt").string() +
+                                           "\n" + rig.Local("Top/d/e.txt").string());
 }
 
 TEST(SendJob, NamesThatMeetInOneReaderFolderGoUnderNumberedNames) {
