@@ -236,6 +236,12 @@ BookStatus ReadBook(FileKind kind, std::string_view bytes, Paragraphs& out) {
     case kMarkdown:
       status = ReadMarkdown(bytes, out);
       break;
+    case kDocx:
+      status = ReadDocx(bytes, out);
+      break;
+    case kOdt:
+      status = ReadOdt(bytes, out);
+      break;
     default:
       break;
   }

@@ -1,7 +1,8 @@
-// Books in formats of their own (EPUB, FB2, MOBI/AZW3, PDF, Markdown), read by
-// their libraries into paragraphs of UTF-8 text, which then become rows like any
-// text: a paragraph opens a row with the two-column indent, a heading or a
-// line break of the book ends one.
+// Books in formats of their own (EPUB, FB2, MOBI/AZW3, PDF, Markdown) and
+// word-processor documents read directly (DOCX, ODT), read by their libraries
+// into paragraphs of UTF-8 text, which then become rows like any text: a
+// paragraph opens a row with the two-column indent, a heading or a line break
+// of the book ends one.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +27,8 @@ BookStatus ReadFb2(std::string_view bytes, Paragraphs& out);  // plain or zipped
 BookStatus ReadMobi(std::string_view bytes, Paragraphs& out);
 BookStatus ReadPdf(std::string_view bytes, Paragraphs& out);
 BookStatus ReadMarkdown(std::string_view bytes, Paragraphs& out);  // UTF-8, UTF-16, GB18030 or Big5
+BookStatus ReadDocx(std::string_view bytes, Paragraphs& out);
+BookStatus ReadOdt(std::string_view bytes, Paragraphs& out);
 BookStatus ReadBook(FileKind kind, std::string_view bytes, Paragraphs& out);
 
 // The text of HTML or XHTML markup (libxml2's HTML parser): block elements

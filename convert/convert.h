@@ -36,14 +36,17 @@ enum FileKind : int {
   kMobi = 6,  // MOBI, AZW and AZW3
   kPdf = 7,
   kMarkdown = 8,  // rendered to markup, then read like a book's chapter
+  // Word-processor documents read directly, without the word processor.
+  kDocx = 9,
+  kOdt = 10,
 };
 
 // Kind from the (lower-cased) name. A name whose extension is ".epub",
 // ".fb2" (or that ends in ".fb2.zip"), ".mobi", ".azw", ".azw3", ".pdf",
-// ".md" or ".markdown" is that book; otherwise substring tests decide, later
-// tests winning: ".txt", ".md" or ".markdown" text (so "notes.md.bak"),
-// ".htm"/".html"/".xhtml" web page, ".doc" (so also ".docx"), ".rtf" or
-// ".odt" Word document, ".ebk" e-book.
+// ".md", ".markdown", ".docx" or ".odt" is that book; otherwise substring
+// tests decide, later tests winning: ".txt", ".md" or ".markdown" text (so
+// "notes.md.bak"), ".htm"/".html"/".xhtml" web page, ".doc" (so also
+// "a.docx.bak"), ".rtf" or ".odt" Word document, ".ebk" e-book.
 FileKind ClassifyName(const std::string& lowerName);
 bool IsBookKind(FileKind kind);
 

@@ -8,23 +8,12 @@
 #include <memory>
 
 #include "convert/book.h"
+#include "convert/xml_doc.h"
 #include "convert/encoding.h"
 #include "convert/zip_archive.h"
 
 namespace quirel::convert {
 namespace {
-
-struct DocFree {
-  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-using XmlDoc = std::unique_ptr<xmlDoc, DocFree>;
-
-XmlDoc ParseXml(const std::string& text) {
-  if (text.empty() || text.size() > static_cast<std::size_t>(INT32_MAX)) return nullptr;
-  // No network, no external entities.
-  return XmlDoc(xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
-                              XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_RECOVER));
-}
 
 bool Named(const xmlNode* node, const char* name) {
   return node->type == XML_ELEMENT_NODE && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;

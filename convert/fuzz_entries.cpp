@@ -95,5 +95,7 @@ const char* FuzzFb2(const std::uint8_t* data, std::size_t size) { return Book(kF
 const char* FuzzMobi(const std::uint8_t* data, std::size_t size) { return Book(kMobi, data, size); }
 const char* FuzzPdf(const std::uint8_t* data, std::size_t size) { return Book(kPdf, data, size); }
 const char* FuzzMarkdown(const std::uint8_t* data, std::size_t size) { return Book(kMarkdown, data, size); }
+const char* FuzzDocx(const std::uint8_t* data, std::size_t size) { return Book(kDocx, data, size); }
+const char* FuzzOdt(const std::uint8_t* data, std::size_t size) { return Book(kOdt, data, size); }
 
 }  // namespace quirel::convert

@@ -16,5 +16,7 @@ const char* FuzzFb2(const std::uint8_t* data, std::size_t size);
 const char* FuzzMobi(const std::uint8_t* data, std::size_t size);
 const char* FuzzPdf(const std::uint8_t* data, std::size_t size);
 const char* FuzzMarkdown(const std::uint8_t* data, std::size_t size);
+const char* FuzzDocx(const std::uint8_t* data, std::size_t size);
+const char* FuzzOdt(const std::uint8_t* data, std::size_t size);
 
 }  // namespace quirel::convert

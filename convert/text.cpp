@@ -49,6 +49,9 @@ FileKind ClassifyName(const std::string& lowerName) {
   if (extension == "mobi" || extension == "azw" || extension == "azw3") return kMobi;
   if (extension == "pdf") return kPdf;
   if (extension == "md" || extension == "markdown") return kMarkdown;
+  // Before the substring tests, which take ".docx" for ".doc".
+  if (extension == "docx") return kDocx;
+  if (extension == "odt") return kOdt;
   FileKind kind = kOther;
   if (Contains(lowerName, ".txt") || Contains(lowerName, ".md") || Contains(lowerName, ".markdown")) kind = kText;
   if (Contains(lowerName, ".htm") || Contains(lowerName, ".xhtml")) kind = kWebPage;  // ".html" contains ".htm"
@@ -58,7 +61,8 @@ FileKind ClassifyName(const std::string& lowerName) {
 }
 
 bool IsBookKind(FileKind kind) {
-  return kind == kEpub || kind == kFb2 || kind == kMobi || kind == kPdf || kind == kMarkdown;
+  return kind == kEpub || kind == kFb2 || kind == kMobi || kind == kPdf || kind == kMarkdown || kind == kDocx ||
+         kind == kOdt;
 }
 
 ConvertResult TextToEbook(Context& ctx, const std::string& path) {
@@ -172,7 +176,9 @@ ConvertResult ConvertForPreview(Context& ctx, const std::string& path) {
     case kFb2:
     case kMobi:
     case kPdf:
-    case kMarkdown: {
+    case kMarkdown:
+    case kDocx:
+    case kOdt: {
       std::string converted;
       if (ConvertForSend(ctx, path, kind, converted) != ConvertResult::kDone) return ConvertResult::kFailed;
       return CopyOver(converted, ctx.env.SystemFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;

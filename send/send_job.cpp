@@ -58,8 +58,6 @@ int CountBelow(const std::string& dir, std::vector<fs::path>& chain) {
   return count;
 }
 
-bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
-
 std::string StripTrailingSlashes(std::string path) {
   while (!path.empty() && path.back() == '/') path.pop_back();
   return path;
@@ -335,8 +333,12 @@ LinkResult SendJob::Run(const SendList& list) {
   ui.EnableWindow(Window::Main, false);
 
   const int inFolders = static_cast<int>(plan_.size() - files.size());
+  // The word processor is started for the files it is to convert: by their
+  // names' kind, as below (".docx" and ".odt" are read directly).
   bool anyDocument = false;
-  for (const SendEntryItem* file : files) anyDocument = anyDocument || Contains(file->text, ".doc");
+  for (const SendEntryItem* file : files)
+    anyDocument = anyDocument || convert::ClassifyName(LowerAscii(fs::path(file->realPath).filename().string())) ==
+                                     convert::kWordDocument;
 
   window.SetRange(Bar::Overall, 0, inFolders + static_cast<int>(files.size()));
   window.SetStep(Bar::Overall, 1);

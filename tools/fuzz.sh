@@ -13,7 +13,7 @@ seconds="${1:-30}"
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(text_rows html_rows big5 phonebook_store config_ini send_entry receive_stream phonebook_frames
-           text_coding web_page epub fb2 mobi pdf markdown)
+           text_coding web_page epub fb2 mobi pdf markdown docx odt)
 fi
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIREL_WERROR=ON \

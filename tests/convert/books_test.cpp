@@ -230,6 +230,37 @@ std::string Pdf(const std::vector<PdfLine>& lines) {
   return pdf;
 }
 
+// A DOCX document of the body's markup, its footnotes and endnotes, and a
+// comment that must not be read.
+std::string Docx(const fs::path& path, const std::string& body, const std::string& notes = "") {
+  const std::string w = "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+  auto part = [&](const char* root, const std::string& inner) {
+    return "<?xml version=\"1.0\"?><w:" + std::string(root) + " " + w + ">" + inner + "</w:" + root + ">";
+  };
+  return Zip(path, {{"[Content_Types].xml", "<Types/>"},
+                    {"word/document.xml", part("document", "<w:body>" + body + "</w:body>")},
+                    {"word/footnotes.xml", part("footnotes", notes)},
+                    {"word/endnotes.xml", part("endnotes", notes)},
+                    {"word/comments.xml", part("comments",
+                                               "<w:comment w:id=\"0\"><w:p><w:r><w:t>評論</w:t></w:r>"
+                                               "</w:p></w:comment>")}});
+}
+
+std::string Odt(const fs::path& path, const std::string& text,
+                std::pair<std::string, std::string> manifest = {"META-INF/manifest.xml", "<manifest/>"}) {
+  return Zip(path, {{"mimetype", "application/vnd.oasis.opendocument.text"},
+                    manifest,
+                    {"content.xml",
+                     "<?xml version=\"1.0\"?><office:document-content "
+                     "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                     "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+                     "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+                     "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><office:body><office:text>" +
+                         text + "</office:text></office:body></office:document-content>"}});
+}
+
+std::string WordRun(const std::string& text) { return "<w:r><w:t xml:space=\"preserve\">" + text + "</w:t></w:r>"; }
+
 using Books = ConvertTest;
 
 // Encryption of one member by the algorithm given.
@@ -263,6 +294,20 @@ TEST_F(Books, EveryFormatGivesTheRowsOfItsText) {
       {"book.mobi", Mobi(MobiMarkup()), kBookText},
       {"book.md", kMarkdownBook, kBookText},
       {"book.markdown", "\xEF\xBB\xBF" + WithCrLf(kMarkdownBook), kBookText},
+      {"book.docx",
+       Docx(root_ / "a.docx", "<w:p><w:pPr><w:pStyle w:val=\"Heading1\"/></w:pPr>" + WordRun("第一章") + "</w:p><w:p>" +
+                                  WordRun("这是") +
+                                  "<w:r><w:rPr><w:b/></w:rPr><w:t>第一</w:t></w:r><w:r><w:t>段，A</w:t>"
+                                  "<w:tab/><w:t>&amp;&#xA0; B&lt;C。</w:t></w:r></w:p><w:p><w:r><w:t>第一行</w:t>"
+                                  "<w:br/><w:t>第二行</w:t></w:r></w:p><w:p>" +
+                                  WordRun("第二章") + "</w:p><w:p>" + WordRun("　　最后一段。") + "</w:p>"),
+       kBookText},
+      {"book.odt",
+       Odt(root_ / "a.odt",
+           "<text:h text:outline-level=\"1\">第一章</text:h>\n<text:p>这是<text:span>第一</text:span>段，A<text:tab/>"
+           "&amp;<text:s text:c=\"3\"/>B&lt;C。</text:p><text:p>第一行<text:line-break/>第二行</text:p>"
+           "<text:h>第二章</text:h><text:p>　　最后一段。</text:p>"),
+       kBookText},
       // Two lines close together are one block; the wider gaps part blocks.
       {"book.pdf", Pdf({{16, 720, "第一章"}, {12, 680, "这是第一段的第一"}, {12, 666, "行文字"}, {12, 600, "第二段"}}),
        GbkParagraphs({"第一章", "这是第一段的第一行文字", "第二段"})},
@@ -293,6 +338,11 @@ TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
   auto garbled = EpubMembers();
   garbled.push_back({"META-INF/encryption.xml", ""});
   const std::string epub = Zip(root_ / "a.epub", EpubMembers());
+  const std::string docx = Docx(root_ / "a.docx", "<w:p>" + WordRun("正文") + "</w:p>");
+  const std::string odt = Odt(root_ / "a.odt", "<text:p>正文</text:p>");
+  // A document saved with a password is a compound file holding the package.
+  std::string encryptedDocx = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0');
+  for (const char c : std::string("EncryptedPackage")) encryptedDocx += {c, '\0'};
   const struct {
     const char* name;
     std::string bytes;
@@ -310,6 +360,21 @@ TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
       {"empty.md", " \n\t\r\n", msg::kNoTextDocumentSuffix},
       {"matter.md", "---\ntitle: 书名\n---\n", msg::kNoTextDocumentSuffix},
       {"program.md", "\x7F\x45LF" + std::string(64, '\x01'), msg::kBrokenDocumentSuffix},
+      {"cut.docx", docx.substr(0, docx.size() / 2), msg::kBrokenDocumentSuffix},
+      {"nobody.docx", Zip(root_ / "n.docx", {{"[Content_Types].xml", "<Types/>"}}), msg::kBrokenDocumentSuffix},
+      {"empty.docx", Docx(root_ / "e.docx", "<w:p>" + WordRun(" ") + "</w:p>"), msg::kNoTextDocumentSuffix},
+      {"locked.docx", encryptedDocx, msg::kProtectedDocumentSuffix},
+      {"cut.odt", odt.substr(0, odt.size() / 2), msg::kBrokenDocumentSuffix},
+      {"nocontent.odt", Zip(root_ / "n.odt", {{"mimetype", "application/vnd.oasis.opendocument.text"}}),
+       msg::kBrokenDocumentSuffix},
+      {"empty.odt", Odt(root_ / "e.odt", "<text:p> <text:s/></text:p>"), msg::kNoTextDocumentSuffix},
+      {"locked.odt",
+       Odt(root_ / "l.odt", "<text:p>x</text:p>",
+           {"META-INF/manifest.xml",
+            "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">"
+            "<manifest:file-entry manifest:full-path=\"content.xml\"><manifest:encryption-data/>"
+            "</manifest:file-entry></manifest:manifest>"}),
+       msg::kProtectedDocumentSuffix},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -320,6 +385,56 @@ TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
     EXPECT_EQ(ConvertForSend(ctx, path, ClassifyName(c.name), sendPath), ConvertResult::kFailed);
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].text, std::string(msg::kDocumentPrefix) + path + std::string(c.reason));
+  }
+}
+
+// A word-processor document gives the text an EPUB of it would: headings and
+// table rows as paragraphs, each line of a verse its own, notes after the
+// paragraph that refers to them, Traditional text simplified; deleted text,
+// field codes, comments and headers left out.
+TEST_F(Books, OfficeDocumentsGiveTheTextAsAnEpubWould) {
+  const std::string docx =
+      Docx(root_ / "r.docx",
+           R"(<w:p><w:pPr><w:pStyle w:val="Heading1"/></w:pPr><w:r><w:t>詩與歌</w:t></w:r></w:p>)"
+           R"(<w:p><w:r><w:t>我們讀書</w:t></w:r><w:del><w:r><w:delText>刪去</w:delText></w:r>)"
+           R"(</w:del><w:commentRangeStart w:id="0"/><w:r><w:t>，</w:t><w:fldChar )"
+           R"(w:fldCharType="begin"/></w:r><w:r><w:instrText>HYPERLINK</w:instrText><w:t>代碼)"
+           R"(</w:t><w:fldChar w:fldCharType="separate"/><w:t>他們</w:t></w:r><w:r><w:fldChar )"
+           R"(w:fldCharType="end"/><w:t>寫字</w:t><w:commentReference w:id="0"/>)"
+           R"(<w:footnoteReference w:id="2"/><w:t>。</w:t></w:r></w:p>)"
+           R"(<w:tbl><w:tr><w:tc><w:p><w:r><w:t>姓名</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r>)"
+           R"(<w:t>國家</w:t></w:r></w:p></w:tc></w:tr><w:tr><w:tc><w:p><w:r><w:t>李白</w:t>)"
+           R"(</w:r></w:p></w:tc><w:tc><w:p><w:r><w:t>唐國</w:t><w:endnoteReference w:id="2"/>)"
+           R"(</w:r></w:p></w:tc></w:tr></w:tbl><w:p><w:r><w:t>床前明月光，</w:t><w:br/>)"
+           R"(<w:t>疑是地上霜。</w:t><w:cr/><w:t>舉頭望明月，</w:t><w:br/><w:t>低頭思故鄉。</w:t>)"
+           R"(</w:r></w:p>)",
+           R"(<w:footnote w:id="2"><w:p><w:r><w:footnoteRef/><w:t>這是腳注。</w:t></w:r></w:p>)"
+           R"(</w:footnote><w:endnote w:id="2"><w:p><w:r><w:t>見史書。</w:t></w:r></w:p></w:endnote>)");
+  const std::string odt =
+      Odt(root_ / "r.odt", R"(<text:tracked-changes><text:changed-region text:id="c"><text:deletion><text:p>刪去)"
+                           R"(</text:p></text:deletion></text:changed-region></text:tracked-changes><text:h>詩與歌)"
+                           R"(</text:h><text:p>我們讀書<text:change text:change-id="c"/>，<text:span>他們</text:span>)"
+                           R"(寫字<office:annotation><dc:creator>某</dc:creator><text:p>評論</text:p>)"
+                           R"(</office:annotation>。<text:note><text:note-citation>1</text:note-citation>)"
+                           R"(<text:note-body><text:p>這是腳注。</text:p></text:note-body></text:note></text:p>)"
+                           R"(<table:table><table:table-row><table:table-cell><text:p>姓名</text:p>)"
+                           R"(</table:table-cell><table:table-cell><text:p>國家</text:p></table:table-cell>)"
+                           R"(</table:table-row><table:table-row><table:table-cell><text:p>李白</text:p>)"
+                           R"(</table:table-cell><table:table-cell><text:p>唐國<text:note><text:note-citation>i)"
+                           R"(</text:note-citation><text:note-body><text:p>見史書。</text:p></text:note-body>)"
+                           R"(</text:note></text:p></table:table-cell></table:table-row></table:table><text:p>)"
+                           R"(床前明月光，<text:line-break/>疑是地上霜。<text:line-break/>舉頭望明月，)"
+                           R"(<text:line-break/>低頭思故鄉。</text:p>)");
+  // What an EPUB of the same text gives: a line break ends a row there too.
+  const std::string text = GbkParagraphs({"诗与歌", "我们读书，他们写字。", "这是脚注。", "姓名 国家", "李白 唐国",
+                                          "见史书。", "床前明月光，", "疑是地上霜。", "举头望明月，", "低头思故乡。"});
+  for (const auto& [name, bytes] : {std::pair{"r.docx", docx}, std::pair{"r.odt", odt}}) {
+    SCOPED_TRACE(name);
+    Context ctx = Ctx();
+    std::string sendPath;
+    ASSERT_EQ(ConvertForSend(ctx, Doc(name, bytes), ClassifyName(name), sendPath), ConvertResult::kDone);
+    const std::string rows = Checked(ReadFile(sendPath));
+    EXPECT_EQ(rows, TextRows(text));
   }
 }
 

@@ -15,9 +15,11 @@ TEST(ClassifyName, LaterTestsWin) {
   EXPECT_EQ(ClassifyName("index.htm"), kWebPage);
   EXPECT_EQ(ClassifyName("index.html"), kWebPage);
   EXPECT_EQ(ClassifyName("novel.doc"), kWordDocument);
-  EXPECT_EQ(ClassifyName("novel.docx"), kWordDocument);
+  EXPECT_EQ(ClassifyName("novel.docx"), kDocx);  // not the ".doc" it contains
   EXPECT_EQ(ClassifyName("novel.rtf"), kWordDocument);
-  EXPECT_EQ(ClassifyName("novel.odt"), kWordDocument);
+  EXPECT_EQ(ClassifyName("novel.odt"), kOdt);
+  EXPECT_EQ(ClassifyName("novel.docx.bak"), kWordDocument);
+  EXPECT_EQ(ClassifyName("novel.odt.bak"), kWordDocument);
   EXPECT_EQ(ClassifyName("book.ebk"), kEbook);
   EXPECT_EQ(ClassifyName("notes.doc.txt"), kWordDocument);
   EXPECT_EQ(ClassifyName("page.txt.htm"), kWebPage);

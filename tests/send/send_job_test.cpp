@@ -2,6 +2,7 @@
 // counts, messages, Word documents, interruption and a lost link.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -479,6 +480,26 @@ TEST(SendJob, FailedWordConversionInAFolderFailsTheWalk) {
   EXPECT_TRUE(Files(rig.Commands()).empty());
   // Nothing arrived, and the report says so.
   EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kSomeNotSent), Report(0)}));
+}
+
+TEST(SendJob, DocxAndOdtAreReadWithoutTheWordProcessor) {
+  for (const bool installed : {true, false}) {
+    SCOPED_TRACE(installed);
+    JobRig rig;
+    rig.word->installed = installed;
+    rig.AddFile("a.docx", "no archive");
+    WriteFile(rig.Local("Top/b.odt"), "no archive");
+    rig.list.AddFolder(rig.Local("Top").string());
+    EXPECT_EQ(rig.Run(kConvertFormat), LinkResult::kFailed);
+    EXPECT_EQ(rig.word->opened, 0);
+    EXPECT_TRUE(rig.word->converted.empty());
+    // Each refused as a damaged book, and nothing said of the word processor.
+    const auto texts = rig.ui.Texts();
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                            [](const std::string& t) { return t.ends_with(msg::kBrokenDocumentSuffix); }),
+              2);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string(msg::kNoWordConvert)), 0);
+  }
 }
 
 TEST(SendJob, FileNameStartingWithABlankIsStillAFile) {
