@@ -1,11 +1,16 @@
 // Word-processor documents to text through LibreOffice run without a window:
-// the document is exported as GBK text with CR LF line ends, which the row
-// layout then treats like any text file.
+// the document is saved as ODT, which is read as the books are (Traditional
+// text, notes and paragraphs kept), and its paragraphs are written as UTF-8
+// text, an empty line between two, which the row layout then treats like any
+// text file.
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <system_error>
 
+#include "convert/book.h"
 #include "convert/convert.h"
 #include "convert/process.h"
 #include "resources/messages.h"
@@ -16,8 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The export filter and its options: character set, then line end.
-constexpr const char* kTextFilter = "txt:Text (encoded):GBK,CRLF";
+constexpr const char* kOdtFilter = "odt";
 constexpr const char* kProfileFolder = "lo-profile";
 constexpr const char* kOutputFolder = "lo-out";
 
@@ -60,29 +64,35 @@ bool ExportText(const std::string& office, const std::string& systemDir, const s
   const fs::path document = fs::absolute(documentPath, ec);
   const int status =
       RunProgram({office, "--headless", "--norestore", "--nolockcheck", "-env:UserInstallation=" + FileUrl(profile),
-                  "--convert-to", kTextFilter, "--outdir", outDir.string(), document.string()});
+                  "--convert-to", kOdtFilter, "--outdir", outDir.string(), document.string()});
   started = status >= 0;
 
-  // The export is named after the document; take whatever text file it left.
+  // The export is named after the document; take whatever ODT it left.
   std::optional<fs::path> produced;
   for (const auto& entry : fs::directory_iterator(outDir, ec)) {
-    if (entry.is_regular_file(ec) && entry.path().extension() == ".txt") {
+    if (entry.is_regular_file(ec) && entry.path().extension() == ".odt") {
       produced = entry.path();
       break;
     }
   }
-  bool moved = false;
+  bool written = false;
   if (produced) {
-    const fs::path target = TextPathFor(documentPath);
-    fs::rename(*produced, target, ec);
-    if (ec) {
-      ec.clear();
-      fs::copy_file(*produced, target, fs::copy_options::overwrite_existing, ec);
+    std::ifstream in(*produced, std::ios::binary);
+    const std::string odt{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    Paragraphs paragraphs;
+    const BookStatus read = ReadOdt(odt, paragraphs);
+    if (read == BookStatus::kOk || read == BookStatus::kNoText) {
+      std::string text;
+      for (const std::string& p : paragraphs) text += (text.empty() ? "" : "\r\n\r\n") + p;
+      if (!text.empty()) text += "\r\n";
+      std::ofstream out(TextPathFor(documentPath), std::ios::binary | std::ios::trunc);
+      out.write(text.data(), static_cast<std::streamsize>(text.size()));
+      out.flush();
+      written = static_cast<bool>(out);
     }
-    moved = !ec;
   }
   fs::remove_all(outDir, ec);
-  return moved;
+  return written;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Classification, word-processor documents, the preview conversion and the
 // one-document conversion of the command line.
+#include "common/text.h"
 #include "convert/process.h"
 #include "resources/messages.h"
 #include "tests/convert/convert_fixture.h"
@@ -184,10 +185,10 @@ class RealWord : public ConvertTest {
 
   // A document made by LibreOffice itself from UTF-8 text: two paragraphs
   // with an empty one between them.
-  std::string MakeDocument(const std::string& name, const char* format) {
+  std::string MakeDocument(const std::string& name, const char* format, const char* text = "第一段\n\n第二段\n") {
     const fs::path source = root_ / "make" / (fs::path(name).stem().string() + ".txt");
     fs::create_directories(source.parent_path());
-    WriteFile(source, "第一段\n\n第二段\n");
+    WriteFile(source, text);
     // The same private profile as the conversions, so it is set up once.
     const fs::path profile = fs::path(env_.systemDir) / "lo-profile";
     const int status =
@@ -221,10 +222,22 @@ TEST_F(RealWord, DocxPreviewLeavesATextFileOfTheSameNameAlone) {
   EXPECT_EQ(Work(kPreviewFile), Rows({kDiYiDuan, "  " + kDiErDuan}));
   EXPECT_EQ(ReadFile(TextPathFor(doc)), "mine");
 
-  // WordToText itself writes the text, GBK with CR LF, beside the document.
+  // WordToText itself writes the text, UTF-8 with CR LF, beside the document.
   fs::remove(TextPathFor(doc));
   ASSERT_EQ(WordToText(ctx, doc), ConvertResult::kDone);
-  EXPECT_EQ(ReadFile(TextPathFor(doc)), kDiYiDuan + "\r\n\r\n" + kDiErDuan + "\r\n");
+  EXPECT_EQ(ReadFile(TextPathFor(doc)), "第一段\r\n\r\n第二段\r\n");
+}
+
+TEST_F(RealWord, RtfKeepsTraditionalCharactersAndParagraphs) {
+  // Through the word processor's GBK text 們, 書 and 區 were lost.
+  const std::string doc = MakeDocument("manual.rtf", "rtf", "這是我們的說明書\n\n社區的維護者\n");
+  Context ctx = Ctx();
+  const std::string out = (root_ / "manual.ebk").string();
+  ASSERT_EQ(ConvertDocument(ctx, doc, out), ConvertResult::kDone);
+  std::string first, second;
+  ASSERT_TRUE(Utf8ToGbk("这是我们的说明书", first));
+  ASSERT_TRUE(Utf8ToGbk("社区的维护者", second));
+  EXPECT_EQ(ReadFile(out), Rows({first, "  " + second}));
 }
 
 }  // namespace
