@@ -34,7 +34,7 @@ int RunConvert(Context& context) {
   // A send would take such a document as plain text; asked for a conversion,
   // rows of its binary bytes would be a wrong result.
   const std::string name = std::filesystem::path(input).filename().string();
-  if (convert::ClassifyName(LowerAscii(name)) == convert::kWordDocument && !convert::WordInstalled()) {
+  if (convert::ClassifyName(LowerAscii(name)) == convert::kWordDocument && !convert::WordProgramFound()) {
     context.ui().ShowMessage(msg::kNoWordConvert, msg::kCaption, Icon::Information);
     std::cerr << "quirel convert: " << name
               << " is a word-processor document and LibreOffice was not found (soffice, or the program "

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/environment.h"
 #include "common/ui.h"
@@ -92,6 +94,14 @@ inline constexpr std::size_t kBig5SampleSize = 2047;
 // The document's path with the extension of its name replaced by ".txt".
 std::string TextPathFor(const std::string& documentPath);
 bool WordInstalled();
+// The word processor's program is there to be run (without running it).
+bool WordProgramFound();
+// Every document's text from one run of the word processor (each saved as
+// ODT and read as the books are): UTF-8, an empty line between two
+// paragraphs; nullopt for a document it could not read. started is false
+// when the program could not be run at all.
+std::vector<std::optional<std::string>> WordTextsInOneRun(const std::string& systemDir,
+                                                          const std::vector<std::string>& documents, bool& started);
 [[nodiscard]] ConvertResult WordToText(Context& ctx, const std::string& documentPath);  // failure shown
 
 // Several documents converted by one word-processor run.

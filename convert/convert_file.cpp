@@ -1,4 +1,6 @@
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <system_error>
 
 #include "common/text.h"
@@ -14,18 +16,25 @@ ConvertResult ConvertDocument(Context& ctx, const std::string& inputPath, const 
   std::string path = inputPath;
   std::string copy;
   if (kind == kWordDocument) {
-    if (WordInstalled()) {
-      copy = WordWorkCopy(ctx, inputPath);
-      if (copy.empty()) return ConvertResult::kFailed;
-      if (WordToText(ctx, copy) != ConvertResult::kDone) {
+    // One run of the word processor: it saves the document, or it is not there.
+    copy = WordWorkCopy(ctx, inputPath);
+    if (copy.empty()) return ConvertResult::kFailed;
+    bool started = false;
+    const std::optional<std::string> text = WordTextsInOneRun(ctx.env.systemDir, {copy}, started)[0];
+    if (!started) {
+      // Converted as plain text, as a send does.
+      ctx.ui.ShowMessage(msg::kNoWordConvert, msg::kCaption, Icon::Information);
+    } else {
+      std::ofstream out(TextPathFor(copy), std::ios::binary | std::ios::trunc);
+      if (text) out.write(text->data(), static_cast<std::streamsize>(text->size()));
+      out.flush();
+      if (!text || !out) {
+        ctx.ui.ShowMessage(msg::kWordError, msg::kCaption, Icon::Error);
         RemoveWordWorkCopy(copy);
         return ConvertResult::kFailed;
       }
       path = TextPathFor(copy);
       kind = kText;
-    } else {
-      // Converted as plain text, as a send does.
-      ctx.ui.ShowMessage(msg::kNoWordConvert, msg::kCaption, Icon::Information);
     }
   }
   std::string sendPath;

@@ -3,6 +3,9 @@
 // text, notes and paragraphs kept), and its paragraphs are written as UTF-8
 // text, an empty line between two, which the row layout then treats like any
 // text file.
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +27,7 @@ namespace {
 constexpr const char* kOdtFilter = "odt";
 constexpr const char* kProfileFolder = "lo-profile";
 constexpr const char* kOutputFolder = "lo-out";
+constexpr const char* kInputFolder = "lo-in";
 
 std::string OfficeProgram() {
   const char* chosen = std::getenv("QUIREL_SOFFICE");
@@ -47,61 +51,89 @@ std::string FileUrl(const fs::path& path) {
   return url;
 }
 
-// One export run. started is false when the program could not be run at all.
-bool ExportText(const std::string& office, const std::string& systemDir, const std::string& documentPath,
-                bool& started) {
+// The text of a saved ODT: its paragraphs, an empty line between two.
+std::optional<std::string> OdtText(const fs::path& odt) {
+  std::ifstream in(odt, std::ios::binary);
+  if (!in) return std::nullopt;
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  Paragraphs paragraphs;
+  const BookStatus read = ReadOdt(bytes, paragraphs);
+  if (read != BookStatus::kOk && read != BookStatus::kNoText) return std::nullopt;
+  std::string text;
+  for (const std::string& p : paragraphs) text += (text.empty() ? "" : "\r\n\r\n") + p;
+  if (!text.empty()) text += "\r\n";
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::optional<std::string>> WordTextsInOneRun(const std::string& systemDir,
+                                                          const std::vector<std::string>& documents, bool& started) {
+  std::vector<std::optional<std::string>> texts(documents.size());
+  started = true;
+  if (documents.empty()) return texts;
   std::error_code ec;
   const fs::path base = fs::absolute(systemDir, ec);
   // A private profile keeps a LibreOffice that the user has open out of it.
   const fs::path profile = base / kProfileFolder;
   const fs::path outDir = base / kOutputFolder;
+  const fs::path inDir = base / kInputFolder;
   fs::remove_all(outDir, ec);
+  fs::remove_all(inDir, ec);
   fs::create_directories(outDir, ec);
-  if (ec) {
-    started = true;
-    return false;
+  if (!ec) fs::create_directories(inDir, ec);
+  if (ec) return texts;
+  // The program names what it saves after the document: links of names of
+  // their own keep two documents of one name apart.
+  std::vector<std::string> argv = {
+      OfficeProgram(), "--headless", "--norestore", "--nolockcheck", "-env:UserInstallation=" + FileUrl(profile),
+      "--convert-to",  kOdtFilter,   "--outdir",    outDir.string()};
+  for (std::size_t k = 0; k < documents.size(); ++k) {
+    const fs::path link = inDir / (std::to_string(k) + fs::path(documents[k]).extension().string());
+    fs::create_symlink(fs::absolute(documents[k], ec), link, ec);
+    if (!ec) argv.push_back(link.string());
+    ec.clear();
   }
-  const fs::path document = fs::absolute(documentPath, ec);
-  const int status =
-      RunProgram({office, "--headless", "--norestore", "--nolockcheck", "-env:UserInstallation=" + FileUrl(profile),
-                  "--convert-to", kOdtFilter, "--outdir", outDir.string(), document.string()});
-  started = status >= 0;
-
-  // The export is named after the document; take whatever ODT it left.
-  std::optional<fs::path> produced;
-  for (const auto& entry : fs::directory_iterator(outDir, ec)) {
-    if (entry.is_regular_file(ec) && entry.path().extension() == ".odt") {
-      produced = entry.path();
-      break;
-    }
-  }
-  bool written = false;
-  if (produced) {
-    std::ifstream in(*produced, std::ios::binary);
-    const std::string odt{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    Paragraphs paragraphs;
-    const BookStatus read = ReadOdt(odt, paragraphs);
-    if (read == BookStatus::kOk || read == BookStatus::kNoText) {
-      std::string text;
-      for (const std::string& p : paragraphs) text += (text.empty() ? "" : "\r\n\r\n") + p;
-      if (!text.empty()) text += "\r\n";
-      std::ofstream out(TextPathFor(documentPath), std::ios::binary | std::ios::trunc);
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      out.flush();
-      written = static_cast<bool>(out);
-    }
-  }
+  started = RunProgram(argv) >= 0;
+  for (std::size_t k = 0; k < documents.size(); ++k) texts[k] = OdtText(outDir / (std::to_string(k) + ".odt"));
   fs::remove_all(outDir, ec);
-  return written;
+  fs::remove_all(inDir, ec);
+  return texts;
+}
+
+namespace {
+
+// One document's text at TextPathFor(documentPath); false when none came.
+bool ExportText(const std::string& systemDir, const std::string& documentPath) {
+  bool started = false;
+  const std::optional<std::string> text = WordTextsInOneRun(systemDir, {documentPath}, started)[0];
+  if (!text) return false;
+  std::ofstream out(TextPathFor(documentPath), std::ios::binary | std::ios::trunc);
+  out.write(text->data(), static_cast<std::streamsize>(text->size()));
+  out.flush();
+  return static_cast<bool>(out);
 }
 
 }  // namespace
 
 bool WordInstalled() { return RunProgram({OfficeProgram(), "--version"}) == 0; }
 
+bool WordProgramFound() {
+  const std::string program = OfficeProgram();
+  if (program.find('/') != std::string::npos) return ::access(program.c_str(), X_OK) == 0;
+  const char* search = std::getenv("PATH");
+  std::string_view dirs = search != nullptr ? search : "/usr/bin:/bin";
+  while (!dirs.empty()) {
+    const std::size_t colon = std::min(dirs.find(':'), dirs.size());
+    const std::string dir(dirs.substr(0, colon));
+    if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+    dirs.remove_prefix(std::min(colon + 1, dirs.size()));
+  }
+  return false;
+}
+
 ConvertResult WordToText(Context& ctx, const std::string& documentPath) {
-  bool started = false;
-  if (!ExportText(OfficeProgram(), ctx.env.systemDir, documentPath, started)) {
+  if (!ExportText(ctx.env.systemDir, documentPath)) {
     // No text file is a failure, whether the program did not start or the
     // document could not be read.
     ctx.ui.ShowMessage(msg::kWordError, msg::kCaption, Icon::Error);
@@ -134,8 +166,7 @@ bool WordInstance::Open() {
 
 bool WordInstance::Convert(const std::string& documentPath) {
   if (!impl_->open) return false;
-  bool started = false;
-  return ExportText(impl_->office, impl_->env->systemDir, documentPath, started);
+  return ExportText(impl_->env->systemDir, documentPath);
 }
 
 void WordInstance::Close() {

@@ -3,6 +3,7 @@
 #include "send/send_job.h"
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 
 #include "common/text.h"
@@ -244,11 +245,12 @@ LinkResult SendJob::WalkDirectory(int level, const std::string& dir, const std::
     std::string sendPath = path;
     std::string workCopy;
     if (fileKind == convert::kWordDocument) {
-      // Both are asked for each document, as each conversion is a run of its own.
+      // Both are asked for each document; a document the job's one run
+      // prepared needs no run of its own.
       const bool installed = word_->Installed();
       if (installed && sendFormat == kConvertFormat) {
         workCopy = convert::WordWorkCopy(ctx_, path);
-        if (workCopy.empty() || word_->ToText(ctx_, workCopy) != convert::ConvertResult::kDone) {
+        if (workCopy.empty() || !WordText(path, workCopy, false)) {
           convert::RemoveWordWorkCopy(workCopy);
           return LinkResult::kFailed;
         }
@@ -272,6 +274,17 @@ LinkResult SendJob::WalkDirectory(int level, const std::string& dir, const std::
   return LinkResult::kDone;
 }
 
+bool SendJob::WordText(const std::string& document, const std::string& workCopy, bool inInstance) {
+  if (const std::optional<std::string> text = word_->PreparedText(document)) {
+    std::ofstream out(convert::TextPathFor(workCopy), std::ios::binary | std::ios::trunc);
+    out.write(text->data(), static_cast<std::streamsize>(text->size()));
+    out.flush();
+    return static_cast<bool>(out);
+  }
+  if (inInstance) return word_->ConvertInInstance(workCopy);
+  return word_->ToText(ctx_, workCopy) == convert::ConvertResult::kDone;
+}
+
 LinkResult SendJob::SendOneEntryFile(const SendEntryItem& item, bool useInstance) {
   const std::string& real = item.realPath;
   const auto slash = real.rfind('/');
@@ -290,7 +303,7 @@ LinkResult SendJob::SendOneEntryFile(const SendEntryItem& item, bool useInstance
     workCopy = convert::WordWorkCopy(ctx_, real);
     if (workCopy.empty()) return LinkResult::kFailed;
     // A failed conversion leaves no text file, so the send below fails.
-    word_->ConvertInInstance(workCopy);
+    (void)WordText(real, workCopy, true);
     sendPath = convert::TextPathFor(workCopy);
     fileKind = convert::kText;
   }
@@ -331,6 +344,17 @@ LinkResult SendJob::Run(const SendList& list) {
   ProgressWindow& window = ui.NewProgress(ProgressKind::Send);
   window.Show();
   ui.EnableWindow(Window::Main, false);
+
+  // Every word-processor document of the job goes through one run of the
+  // word processor, not one run each.
+  if (sendFormat == kConvertFormat) {
+    std::vector<std::string> documents;
+    for (const PlannedFile& file : plan_)
+      if (file.sendable &&
+          convert::ClassifyName(LowerAscii(fs::path(file.realPath).filename().string())) == convert::kWordDocument)
+        documents.push_back(file.realPath);
+    word_->Prepare(documents);
+  }
 
   const int inFolders = static_cast<int>(plan_.size() - files.size());
   // The word processor is started for the files it is to convert: by their

@@ -75,6 +75,9 @@ class SendJob {
   const std::vector<PlannedFile>& plan() const { return plan_; }
 
  private:
+  // The text of a word-processor document at convert::TextPathFor(workCopy):
+  // the one the job's run prepared, else a conversion of its own.
+  bool WordText(const std::string& document, const std::string& workCopy, bool inInstance);
   // Lists the job's files and gives a distinct name to each that would meet
   // an earlier one in the same reader folder.
   void Plan(const std::vector<const SendEntryItem*>& folders, const std::vector<const SendEntryItem*>& files);
@@ -97,7 +100,7 @@ class SendJob {
   std::vector<std::filesystem::path> walkChain_;  // folders being walked, against link loops
   std::vector<PlannedFile> plan_;
   std::map<std::string, std::vector<std::size_t>> planIndex_;  // by realPath + folderKey
-  std::string currentReal_;                       // the file in work, on disk
+  std::string currentReal_;                                    // the file in work, on disk
 };
 
 }  // namespace quirel::send

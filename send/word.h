@@ -4,7 +4,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/environment.h"
 #include "convert/convert.h"
@@ -22,6 +24,12 @@ class WordProcessor {
   virtual bool OpenInstance() = 0;
   virtual bool ConvertInInstance(const std::string& documentPath) = 0;
   virtual void CloseInstance() = 0;
+  // Converts the word-processor documents of a whole job in one run before
+  // any of them is sent; ToText and the instance then have nothing to run
+  // for a document whose text is prepared. Preparing nothing is allowed.
+  virtual void Prepare(const std::vector<std::string>& /*documents*/) {}
+  // The text (UTF-8) Prepare made of a document, if it made one.
+  virtual std::optional<std::string> PreparedText(const std::string& /*document*/) { return std::nullopt; }
 };
 
 std::unique_ptr<WordProcessor> MakeDefaultWordProcessor(const Environment& env);

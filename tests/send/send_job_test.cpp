@@ -482,6 +482,37 @@ TEST(SendJob, FailedWordConversionInAFolderFailsTheWalk) {
   EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kSomeNotSent), Report(0)}));
 }
 
+TEST(SendJob, OneRunOfTheWordProcessorServesTheWholeJob) {
+  // A stand-in word processor: it notes every start and saves the same ODT
+  // for each document it is given.
+  JobRig rig;
+  rig.job = std::make_unique<SendJob>(rig.link, rig.ctx, nullptr);
+  const fs::path office = rig.tmp.path() / "office";
+  const fs::path log = rig.tmp.path() / "starts";
+  WriteFile(office, "#!/bin/sh\necho run >> '" + log.string() +
+                        "'\nnext=\nfor a in \"$@\"; do\n"
+                        "  if [ \"$next\" = out ]; then out=\"$a\"; next=; continue; fi\n"
+                        "  if [ \"$next\" = skip ]; then next=; continue; fi\n"
+                        "  case \"$a\" in --outdir) next=out ;; --convert-to) next=skip ;; -*) ;;\n"
+                        "    *) n=$(basename \"$a\"); cp '" QUIREL_SOURCE_DIR
+                        "/tests/fuzz/corpus/odt/book.odt' "
+                        "\"$out/${n%.*}.odt\" ;; esac\ndone\n");
+  fs::permissions(office, fs::perms::owner_all);
+  setenv("QUIREL_SOFFICE", office.c_str(), 1);
+  for (int k = 1; k <= 3; ++k) rig.AddFile("r" + std::to_string(k) + ".rtf", "{\\rtf1 x}");
+  WriteFile(rig.Local("Top/a.rtf"), "{\\rtf1 y}");
+  WriteFile(rig.Local("Top/b.doc"), "binary");
+  rig.list.AddFolder(rig.Local("Top").string());
+  EXPECT_EQ(rig.Run(kConvertFormat), LinkResult::kDone);
+  unsetenv("QUIREL_SOFFICE");
+  EXPECT_EQ(ReadFile(log), "run\n");
+  EXPECT_EQ(rig.ui.messages.back().text, Report(5));
+  // Each arrived as the rows of the saved document's text.
+  const std::string heading = "\xB5\xDA\xD2\xBB\xD5\xC2";  // 第一章
+  for (const fs::path& book : {rig.Books() / "r1.ebk", rig.Books() / "top" / "b.ebk"})
+    EXPECT_EQ(ReadFile(book).substr(0, 6), heading) << book;
+}
+
 TEST(SendJob, DocxAndOdtAreReadWithoutTheWordProcessor) {
   for (const bool installed : {true, false}) {
     SCOPED_TRACE(installed);
