@@ -324,14 +324,16 @@ TEST(Preview, WordDocumentsWithoutTheWordProcessor) {
 }
 
 TEST(Preview, KeepFormatWordDocumentIsShownAsItsTextAndLeavesTheNeighbourAlone) {
-  // A stand-in word processor: answers --version and "exports" by copying.
+  // A stand-in word processor: answers --version and "saves" every document
+  // as the same ODT, whose text is "document text".
   const fs::path tools = MakeTempDir();
   const fs::path office = tools / "soffice";
   WriteFile(office,
             "#!/bin/sh\n"
             "[ \"$1\" = --version ] && exit 0\n"
             "out=; prev=; for a in \"$@\"; do [ \"$prev\" = --outdir ] && out=$a; prev=$a; done\n"
-            "base=$(basename \"$prev\"); cp \"$prev\" \"$out/${base%.*}.txt\"\n");
+            "base=$(basename \"$prev\"); cp '" QUIREL_SOURCE_DIR "/tests/gui/data/document-text.odt' "
+            "\"$out/${base%.*}.odt\"\n");
   fs::permissions(office, fs::perms::owner_all);
   ScopedEnv useOffice("QUIREL_SOFFICE", office.c_str());
   PreviewRig p;
@@ -343,7 +345,7 @@ TEST(Preview, KeepFormatWordDocumentIsShownAsItsTextAndLeavesTheNeighbourAlone) 
   const std::string vantrel = (p.rig.SystemDir() / "vantrel.txt").string();
   EXPECT_EQ(Pane(p.rig).previewPath(), vantrel);
   EXPECT_EQ(p.rig.dialog().browserPane()->view()->current().toStdString(), vantrel);
-  EXPECT_EQ(p.rig.dialog().browserPane()->view()->toPlainText(), QStringLiteral("document text"));
+  EXPECT_EQ(p.rig.dialog().browserPane()->view()->toPlainText(), QStringLiteral("document text\n"));
   EXPECT_EQ(ReadFile(p.docs / "report.txt"), "the user's own text");
   fs::remove_all(tools);
 }
