@@ -1,5 +1,7 @@
 // Classification, word-processor documents, the preview conversion and the
 // one-document conversion of the command line.
+#include <unicode/unistr.h>
+
 #include "common/text.h"
 #include "convert/process.h"
 #include "resources/messages.h"
@@ -226,6 +228,33 @@ TEST_F(RealWord, DocxPreviewLeavesATextFileOfTheSameNameAlone) {
   fs::remove(TextPathFor(doc));
   ASSERT_EQ(WordToText(ctx, doc), ConvertResult::kDone);
   EXPECT_EQ(ReadFile(TextPathFor(doc)), "第一段\r\n\r\n第二段\r\n");
+}
+
+TEST_F(RealWord, RtfGivesTheRowsOfItsTextAsTheBooksDo) {
+  // Heading, a footnote, a table of two rows and a verse of four lines, in
+  // Traditional characters: the rows of the same text as a book's.
+  auto u = [](const std::string& utf8) {
+    std::string out;
+    const icu::UnicodeString text = icu::UnicodeString::fromUTF8(utf8);
+    for (int32_t i = 0; i < text.length(); ++i) out += "\\u" + std::to_string(static_cast<int16_t>(text[i])) + "?";
+    return out;
+  };
+  const std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Serif;}}{\\pard\\outlinelevel0\\b " + u("詩與歌") +
+                          "\\b0\\par}{\\pard " + u("我們讀書，他們寫字") +
+                          "{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} " + u("這是腳注。") + "}" + u("。") +
+                          "\\par}\\trowd\\cellx3000\\cellx6000\\pard\\intbl " + u("姓名") + "\\cell " + u("國家") +
+                          "\\cell\\row\\trowd\\cellx3000\\cellx6000\\pard\\intbl " + u("李白") + "\\cell " + u("唐國") +
+                          "\\cell\\row{\\pard " + u("床前明月光，") + "\\line " + u("疑是地上霜。") + "\\line " +
+                          u("舉頭望明月，") + "\\line " + u("低頭思故鄉。") + "\\par}}";
+  Context ctx = Ctx();
+  const std::string out = (root_ / "poem.ebk").string();
+  ASSERT_EQ(ConvertDocument(ctx, Doc("poem.rtf", rtf), out), ConvertResult::kDone);
+  std::string text;
+  ASSERT_TRUE(
+      Utf8ToGbk("诗与歌\r\n\r\n我们读书，他们写字。\r\n\r\n这是脚注。\r\n\r\n姓名 国家\r\n\r\n李白 唐国\r\n\r\n"
+                "床前明月光，\r\n\r\n疑是地上霜。\r\n\r\n举头望明月，\r\n\r\n低头思故乡。",
+                text));
+  EXPECT_EQ(ReadFile(out), TextRows(text));
 }
 
 TEST_F(RealWord, RtfKeepsTraditionalCharactersAndParagraphs) {
