@@ -92,7 +92,7 @@ QUIREL_CLI_COMMAND({"convert", "convert one document to the reader's e-book rows
                     "  .htm .html .xhtml         web page\n"
                     "  .docx .odt                word-processor document, read directly (notes after\n"
                     "                            their paragraph, deleted text and comments left out)\n"
-                    "  .doc .rtf                 word-processor document (through LibreOffice, which\n"
+                    "  .doc .rtf .wps            word-processor document (through LibreOffice, which\n"
                     "                            must be installed)\n"
                     "  .epub                     EPUB 2 or 3 book, chapters in reading order\n"
                     "  .fb2 .fb2.zip             FictionBook\n"

@@ -48,7 +48,7 @@ enum FileKind : int {
 // ".md", ".markdown", ".docx" or ".odt" is that book; otherwise substring
 // tests decide, later tests winning: ".txt", ".md" or ".markdown" text (so
 // "notes.md.bak"), ".htm"/".html"/".xhtml" web page, ".doc" (so also
-// "a.docx.bak"), ".rtf" or ".odt" Word document, ".ebk" e-book.
+// "a.docx.bak"), ".rtf", ".odt" or ".wps" Word document, ".ebk" e-book.
 FileKind ClassifyName(const std::string& lowerName);
 bool IsBookKind(FileKind kind);
 

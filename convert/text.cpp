@@ -55,7 +55,9 @@ FileKind ClassifyName(const std::string& lowerName) {
   FileKind kind = kOther;
   if (Contains(lowerName, ".txt") || Contains(lowerName, ".md") || Contains(lowerName, ".markdown")) kind = kText;
   if (Contains(lowerName, ".htm") || Contains(lowerName, ".xhtml")) kind = kWebPage;  // ".html" contains ".htm"
-  if (Contains(lowerName, ".doc") || Contains(lowerName, ".rtf") || Contains(lowerName, ".odt")) kind = kWordDocument;
+  if (Contains(lowerName, ".doc") || Contains(lowerName, ".rtf") || Contains(lowerName, ".odt") ||
+      Contains(lowerName, ".wps"))
+    kind = kWordDocument;
   if (Contains(lowerName, ".ebk")) kind = kEbook;
   return kind;
 }

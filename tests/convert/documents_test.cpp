@@ -20,6 +20,7 @@ TEST(ClassifyName, LaterTestsWin) {
   EXPECT_EQ(ClassifyName("novel.doc"), kWordDocument);
   EXPECT_EQ(ClassifyName("novel.docx"), kDocx);  // not the ".doc" it contains
   EXPECT_EQ(ClassifyName("novel.rtf"), kWordDocument);
+  EXPECT_EQ(ClassifyName("novel.wps"), kWordDocument);
   EXPECT_EQ(ClassifyName("novel.odt"), kOdt);
   EXPECT_EQ(ClassifyName("novel.docx.bak"), kWordDocument);
   EXPECT_EQ(ClassifyName("novel.odt.bak"), kWordDocument);
