@@ -247,7 +247,7 @@ std::string Docx(const fs::path& path, const std::string& body, const std::strin
 }
 
 std::string Odt(const fs::path& path, const std::string& text,
-                std::pair<std::string, std::string> manifest = {"META-INF/manifest.xml", "<manifest/>"}) {
+                const std::pair<std::string, std::string>& manifest = {"META-INF/manifest.xml", "<manifest/>"}) {
   return Zip(path, {{"mimetype", "application/vnd.oasis.opendocument.text"},
                     manifest,
                     {"content.xml",
