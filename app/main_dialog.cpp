@@ -32,7 +32,9 @@ class CMyFileDialog::Busy {
  public:
   explicit Busy(CMyFileDialog& dialog) : dialog_(dialog) { ++dialog_.busy_; }
   ~Busy() {
-    if (--dialog_.busy_ == 0 && !dialog_.isEnabled()) dialog_.setEnabled(true);
+    if (--dialog_.busy_ != 0) return;
+    dialog_.link_.ReleasePort();
+    if (!dialog_.isEnabled()) dialog_.setEnabled(true);
   }
   Busy(const Busy&) = delete;
   Busy& operator=(const Busy&) = delete;
@@ -150,6 +152,7 @@ void CMyFileDialog::Initialise() {
 
   OnHelp();
   link_.DetectParallelPort();
+  link_.ReleasePort();
 }
 
 void CMyFileDialog::showEvent(QShowEvent* event) {

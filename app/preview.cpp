@@ -61,7 +61,7 @@ bool WordDocumentAsText(CMyFileDialog& dialog, const std::string& document, std:
     convert::RemoveWordWorkCopy(copy);
     return false;
   }
-  const std::string preview = dialog.env().SystemFile(convert::kPreviewFile);
+  const std::string preview = dialog.env().WorkFile(convert::kPreviewFile);
   std::error_code ec;
   fs::remove(preview, ec);
   fs::copy_file(convert::TextPathFor(copy), preview, fs::copy_options::overwrite_existing, ec);
@@ -76,7 +76,7 @@ bool BookAsText(CMyFileDialog& dialog, const std::string& book, convert::FileKin
   convert::Context ctx{dialog.env(), dialog.ui(), dialog.settings().rowWidth};
   std::string text;
   if (convert::BookToText(ctx, book, kind, text) != convert::ConvertResult::kDone) return false;
-  const std::string preview = dialog.env().SystemFile(convert::kPreviewFile);
+  const std::string preview = dialog.env().WorkFile(convert::kPreviewFile);
   std::ofstream out(preview, std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
   if (!out) return false;
@@ -135,7 +135,11 @@ void StartViewer(CMyFileDialog& dialog) {
   launch.program = FindViewer(programDir);
   launch.workingDirectory = programDir;
   launch.environment = QProcessEnvironment::systemEnvironment();
-  // The viewer finds config.ini and vantrel.txt where this program put them.
+  // The preview is this window's own: another window may be making its own
+  // at the same moment.
+  launch.arguments = {QStringLiteral("--font"),
+                      dialog.settings().fontChoice == 1 ? QStringLiteral("large") : QStringLiteral("small"),
+                      QString::fromStdString(env.WorkFile(convert::kPreviewFile))};
   launch.environment.insert(QStringLiteral("QUIREL_HOME"), QString::fromStdString(env.home));
   launch.environment.insert(QStringLiteral("QUIREL_SYSTEM_DIR"), QString::fromStdString(env.systemDir));
   if (dialog.viewerStarter) {
@@ -144,6 +148,7 @@ void StartViewer(CMyFileDialog& dialog) {
   }
   QProcess process;
   process.setProgram(launch.program);
+  process.setArguments(launch.arguments);
   process.setWorkingDirectory(launch.workingDirectory);
   process.setProcessEnvironment(launch.environment);
   if (!process.startDetached())

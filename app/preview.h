@@ -33,6 +33,7 @@ class PreviewFormatDialog final : public QDialog {
 // environment, which names the program and system directories.
 struct ViewerLaunch {
   QString program;
+  QStringList arguments;
   QString workingDirectory;
   QProcessEnvironment environment;
 };

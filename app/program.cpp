@@ -149,6 +149,7 @@ bool Program::Start(std::string& error) {
       return false;
     }
     port_ = opened_.port.get();
+    claim_ = std::make_unique<reader::PortClaim>(reader::PortLockPath(choice, env_), "卓卷电子书窗口", ui_);
     ownClock_ = std::make_unique<SystemClock>();
     clock_ = ownClock_.get();
   }
@@ -163,6 +164,11 @@ bool Program::Start(std::string& error) {
 
   link_ = std::make_unique<Link>(*port_, *clock_, ui_);
   link_->portProblem = opened_.note;
+  if (claim_) {
+    // Held while a command runs; the window lets go between commands.
+    link_->claimPort = [this] { return claim_->Take(); };
+    link_->releasePort = [this] { claim_->Release(); };
+  }
   dialog_ = std::make_unique<CMyFileDialog>(env_, *link_, ui_, browserAvailable_);
   if (options_.splash) splash_ = SplashWindow::ShowFor(dialog_.get());
   dialog_->Initialise();

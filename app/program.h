@@ -81,6 +81,7 @@ class Program {
   Environment env_;
   bool browserAvailable_ = true;
   reader::OpenedPort opened_;
+  std::unique_ptr<reader::PortClaim> claim_;  // the port shared with other programs
   Port* port_ = nullptr;
   Clock* clock_ = nullptr;
   std::unique_ptr<Clock> ownClock_;

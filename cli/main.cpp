@@ -138,6 +138,10 @@ class MainContext final : public Context {
       Clock& clock = opened_.virtualReader != nullptr ? static_cast<Clock&>(virtualClock_) : systemClock_;
       link_ = std::make_unique<Link>(*opened_.port, clock, ui_);
       link_->portProblem = opened_.note;  // shown with the detection error
+      // Held until the program ends: it runs one command.
+      claim_ =
+          std::make_unique<reader::PortClaim>(reader::PortLockPath(portSpec_, env()), "quirel " + commandName_, ui_);
+      link_->claimPort = [this] { return claim_->Take(); };
       link_->DetectParallelPort();
     }
     return *link_;
@@ -196,6 +200,7 @@ class MainContext final : public Context {
   TerminalUi& ui_;
   std::optional<Environment> env_;
   reader::OpenedPort opened_;
+  std::unique_ptr<reader::PortClaim> claim_;
   SystemClock systemClock_;
   VirtualClock virtualClock_;
   std::unique_ptr<Link> link_;

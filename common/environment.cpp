@@ -1,12 +1,94 @@
 #include "common/environment.h"
 
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace quirel {
+namespace fs = std::filesystem;
 
-Environment Environment::Resolve(const std::string& home, const std::string& systemDir) {
+namespace {
+
+constexpr const char* kWorkRoot = "work";
+constexpr const char* kLockName = "lock";
+constexpr std::string_view kRunPrefix = "run-";
+constexpr std::string_view kNewPrefix = "new-";
+
+// Removes the work folders of programs that are no longer running: their
+// lock can be taken. A folder still being set up ("new-") is left alone
+// unless it is a day old.
+void SweepStale(const fs::path& root) {
+  std::error_code ec;
+  std::vector<fs::path> entries;
+  for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(it->path());
+  const auto dayAgo = fs::file_time_type::clock::now() - std::chrono::hours(24);
+  for (const fs::path& entry : entries) {
+    const std::string name = entry.filename().string();
+    if (name.rfind(kNewPrefix, 0) == 0) {
+      if (fs::last_write_time(entry, ec) < dayAgo && !ec) fs::remove_all(entry, ec);
+      continue;
+    }
+    if (name.rfind(kRunPrefix, 0) != 0 || !fs::is_directory(fs::symlink_status(entry, ec))) continue;
+    const int fd = ::open((entry / kLockName).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+      // No lock file at all: not one of ours in use.
+      if (errno == ENOENT) fs::remove_all(entry, ec);
+      continue;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) fs::remove_all(entry, ec);
+    ::close(fd);
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<WorkSpace> WorkSpace::Make(const std::string& systemDir) {
+  std::error_code ec;
+  const fs::path root = fs::absolute(systemDir, ec) / kWorkRoot;
+  fs::create_directories(root, ec);
+  if (ec) return nullptr;
+  ::chmod(root.c_str(), 0700);
+  SweepStale(root);
+  // Made and locked under a name the sweep passes by, then given its final
+  // name, so that no other program starting at the same moment takes it
+  // for a dead one.
+  std::string pattern = (root / (std::string(kNewPrefix) + "XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr) return nullptr;
+  const fs::path made = pattern;
+  const int fd = ::open((made / kLockName).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (fd >= 0) ::close(fd);
+    fs::remove_all(made, ec);
+    return nullptr;
+  }
+  const fs::path final =
+      root / (std::string(kRunPrefix) + std::to_string(::getpid()) + "-" + made.filename().string().substr(4));
+  fs::rename(made, final, ec);
+  if (ec) {
+    ::close(fd);
+    fs::remove_all(made, ec);
+    return nullptr;
+  }
+  std::shared_ptr<WorkSpace> space(new WorkSpace());
+  space->dir_ = final.string();
+  space->lockFd_ = fd;
+  return space;
+}
+
+WorkSpace::~WorkSpace() {
+  std::error_code ec;
+  fs::remove_all(dir_, ec);
+  ::close(lockFd_);
+}
+
+Environment Environment::Resolve(const std::string& home, const std::string& systemDir, bool withWorkSpace) {
   auto env = [](const char* name) -> std::string {
     const char* v = std::getenv(name);
     return v != nullptr ? std::string(v) : std::string();
@@ -22,8 +104,12 @@ Environment Environment::Resolve(const std::string& home, const std::string& sys
                 : !env("QUIREL_SYSTEM_DIR").empty() ? env("QUIREL_SYSTEM_DIR")
                                                     : dataHome + "/quirel/system";
   std::error_code ec;
-  std::filesystem::create_directories(e.home, ec);
-  std::filesystem::create_directories(e.systemDir, ec);
+  fs::create_directories(e.home, ec);
+  fs::create_directories(e.systemDir, ec);
+  if (withWorkSpace) {
+    e.workSpace = WorkSpace::Make(e.systemDir);
+    if (e.workSpace) e.workDir = e.workSpace->dir();
+  }
   return e;
 }
 

@@ -1,5 +1,11 @@
 #include "common/ini.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -11,6 +17,16 @@
 
 namespace quirel {
 namespace {
+
+// The process's file mode mask (umask can only be read by setting it).
+mode_t CurrentUmask() {
+  static const mode_t mask = [] {
+    const mode_t m = ::umask(022);
+    ::umask(m);
+    return m;
+  }();
+  return mask;
+}
 
 std::string Trim(const std::string& s) {
   const auto b = s.find_first_not_of(" \t\r");
@@ -60,19 +76,20 @@ bool SameName(const std::string& a, const std::string& b) { return LowerAscii(a)
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
-  const std::string temp = path + ".new";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temp.c_str());
-      return false;
-    }
+  // A name of its own, so that two programs writing the same file at once
+  // never write into one temporary file.
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fchmod(fd, 0644 & ~CurrentUmask()) == 0;
+  for (std::size_t done = 0; ok && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
   }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+  ok = ::close(fd) == 0 && ok;
+  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());
     return false;
   }

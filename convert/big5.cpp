@@ -221,8 +221,8 @@ TextCode CheckTextCode(Context& ctx) { return CheckTextCode(ctx, RowCoding::kAsk
 TextCode CheckTextCode(Context& ctx, RowCoding rows) {
   if (rows == RowCoding::kGb) return TextCode::kGb;
   CodeConverter converter;
-  converter.inputPath = ctx.env.SystemFile(kEbookWork);
-  converter.outputPath = ctx.env.SystemFile(kRecodedWork);
+  converter.inputPath = ctx.env.WorkFile(kEbookWork);
+  converter.outputPath = ctx.env.WorkFile(kRecodedWork);
   if (rows == RowCoding::kAsk && LooksLikeBig5(converter.inputPath) == 0) return TextCode::kGb;
   if (!converter.Load()) return TextCode::kFailed;
   converter.Convert();

@@ -100,7 +100,7 @@ bool WordProgramFound();
 // ODT and read as the books are): UTF-8, an empty line between two
 // paragraphs; nullopt for a document it could not read. started is false
 // when the program could not be run at all.
-std::vector<std::optional<std::string>> WordTextsInOneRun(const std::string& systemDir,
+std::vector<std::optional<std::string>> WordTextsInOneRun(const Environment& env,
                                                           const std::vector<std::string>& documents, bool& started);
 [[nodiscard]] ConvertResult WordToText(Context& ctx, const std::string& documentPath);  // failure shown
 

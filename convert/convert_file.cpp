@@ -20,7 +20,7 @@ ConvertResult ConvertDocument(Context& ctx, const std::string& inputPath, const 
     copy = WordWorkCopy(ctx, inputPath);
     if (copy.empty()) return ConvertResult::kFailed;
     bool started = false;
-    const std::optional<std::string> text = WordTextsInOneRun(ctx.env.systemDir, {copy}, started)[0];
+    const std::optional<std::string> text = WordTextsInOneRun(ctx.env, {copy}, started)[0];
     if (!started) {
       // Converted as plain text, as a send does.
       ctx.ui.ShowMessage(msg::kNoWordConvert, msg::kCaption, Icon::Information);

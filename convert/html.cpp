@@ -202,7 +202,7 @@ int StripHtml(Context& ctx, const std::string& path, RowCoding& coding) {
   const std::string kept = StripHtmlText(PreparePage(std::move(raw), coding), nonStandard);
   if (nonStandard) ctx.ui.ShowMessage(msg::kHtmlNonStandard, msg::kCaptionFramework, Icon::None);
 
-  std::FILE* f = std::fopen(ctx.env.SystemFile(kHtmlWork).c_str(), "wb");
+  std::FILE* f = std::fopen(ctx.env.WorkFile(kHtmlWork).c_str(), "wb");
   bool written = f != nullptr;
   if (f != nullptr) {
     if (!kept.empty() && std::fwrite(kept.data(), 1, kept.size(), f) != kept.size()) written = false;
@@ -228,12 +228,12 @@ ConvertResult HtmlTextToEbook(Context& ctx, const std::string& path, RowCoding& 
     ctx.ui.ShowMessage(openFailed, msg::kCaption, Icon::Error);
     return ConvertResult::kFailed;
   }
-  FileSource kept(ctx.env.SystemFile(kHtmlWork));
+  FileSource kept(ctx.env.WorkFile(kHtmlWork));
   if (!kept.IsOpen()) {
     ctx.ui.ShowMessage(openFailed, msg::kCaption, Icon::Error);
     return ConvertResult::kFailed;
   }
-  FileRowSink rows(ctx.env.SystemFile(kEbookWork));
+  FileRowSink rows(ctx.env.WorkFile(kEbookWork));
   if (!rows.ok()) {
     ctx.ui.ShowMessage(msg::kNoDiskSpace2, msg::kCaption, Icon::Error);
     return ConvertResult::kFailed;

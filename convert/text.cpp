@@ -35,8 +35,8 @@ bool CopyOver(const std::string& from, const std::string& to) {
 
 // Copies the work file that CheckTextCode named over the preview file.
 ConvertResult CopyResult(Context& ctx, TextCode checked) {
-  const std::string from = ctx.env.SystemFile(checked == TextCode::kRecoded ? kRecodedWork : kEbookWork);
-  return CopyOver(from, ctx.env.SystemFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
+  const std::string from = ctx.env.WorkFile(checked == TextCode::kRecoded ? kRecodedWork : kEbookWork);
+  return CopyOver(from, ctx.env.WorkFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
 }
 
 }  // namespace
@@ -85,7 +85,7 @@ ConvertResult TextToEbook(Context& ctx, const std::string& path, RowCoding& codi
     ShowDocumentMessage(ctx, path, msg::kNotTextSuffix);
     return ConvertResult::kFailed;
   }
-  FileRowSink rows(ctx.env.SystemFile(kEbookWork));
+  FileRowSink rows(ctx.env.WorkFile(kEbookWork));
   if (!rows.ok()) {
     ctx.ui.ShowMessage(msg::kNoDiskSpace1, msg::kCaption, Icon::Error);
     return ConvertResult::kFailed;
@@ -141,12 +141,12 @@ ConvertResult ConvertForSend(Context& ctx, const std::string& path, FileKind kin
   if (converted != ConvertResult::kDone) return ConvertResult::kFailed;
   const TextCode checked = CheckTextCode(ctx, coding);
   if (checked == TextCode::kFailed) return ConvertResult::kFailed;
-  sendPath = ctx.env.SystemFile(checked == TextCode::kRecoded ? kRecodedWork : kEbookWork);
+  sendPath = ctx.env.WorkFile(checked == TextCode::kRecoded ? kRecodedWork : kEbookWork);
   return ConvertResult::kDone;
 }
 
 std::string WordWorkCopy(Context& ctx, const std::string& documentPath) {
-  const fs::path folder = fs::path(ctx.env.systemDir) / kWordWorkFolder;
+  const fs::path folder = fs::path(ctx.env.WorkDir()) / kWordWorkFolder;
   std::error_code ec;
   fs::create_directories(folder, ec);
   const fs::path copy = folder / fs::path(documentPath).filename();
@@ -166,7 +166,7 @@ void RemoveWordWorkCopy(const std::string& copyPath) {
 
 ConvertResult ConvertForPreview(Context& ctx, const std::string& path) {
   std::error_code ec;
-  fs::remove(ctx.env.SystemFile(kPreviewFile), ec);
+  fs::remove(ctx.env.WorkFile(kPreviewFile), ec);
 
   const std::string name = LowerAscii(fs::path(path).filename().string());
   FileKind kind = ClassifyName(name);
@@ -183,7 +183,7 @@ ConvertResult ConvertForPreview(Context& ctx, const std::string& path) {
     case kOdt: {
       std::string converted;
       if (ConvertForSend(ctx, path, kind, converted) != ConvertResult::kDone) return ConvertResult::kFailed;
-      return CopyOver(converted, ctx.env.SystemFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
+      return CopyOver(converted, ctx.env.WorkFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
     }
     case kWordDocument: {
       if (!WordInstalled()) {
@@ -207,11 +207,11 @@ ConvertResult ConvertForPreview(Context& ctx, const std::string& path) {
       return result;
     }
     case kEbook:
-      return CopyOver(path, ctx.env.SystemFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
+      return CopyOver(path, ctx.env.WorkFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
     default: {
       std::string converted;
       if (ConvertForSend(ctx, path, kText, converted) != ConvertResult::kDone) return ConvertResult::kFailed;
-      return CopyOver(converted, ctx.env.SystemFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
+      return CopyOver(converted, ctx.env.WorkFile(kPreviewFile)) ? ConvertResult::kDone : ConvertResult::kFailed;
     }
   }
 }

@@ -13,6 +13,7 @@
 #include <optional>
 #include <system_error>
 
+#include "common/file_lock.h"
 #include "convert/book.h"
 #include "convert/convert.h"
 #include "convert/process.h"
@@ -67,15 +68,18 @@ std::optional<std::string> OdtText(const fs::path& odt) {
 
 }  // namespace
 
-std::vector<std::optional<std::string>> WordTextsInOneRun(const std::string& systemDir,
+std::vector<std::optional<std::string>> WordTextsInOneRun(const Environment& env,
                                                           const std::vector<std::string>& documents, bool& started) {
   std::vector<std::optional<std::string>> texts(documents.size());
   started = true;
   if (documents.empty()) return texts;
   std::error_code ec;
-  const fs::path base = fs::absolute(systemDir, ec);
-  // A private profile keeps a LibreOffice that the user has open out of it.
-  const fs::path profile = base / kProfileFolder;
+  const fs::path base = fs::absolute(env.WorkDir(), ec);
+  // A profile of our own keeps a LibreOffice that the user has open out of
+  // it. A second run on the same profile would hand its documents to the
+  // first and end at once, so runs of other programs wait for each other.
+  const fs::path profile = fs::absolute(env.SystemFile(kProfileFolder), ec);
+  const FileLock profileLock(env.SystemFile(std::string(kProfileFolder) + ".lock"), FileLock::Mode::kWait);
   const fs::path outDir = base / kOutputFolder;
   const fs::path inDir = base / kInputFolder;
   fs::remove_all(outDir, ec);
@@ -104,9 +108,9 @@ std::vector<std::optional<std::string>> WordTextsInOneRun(const std::string& sys
 namespace {
 
 // One document's text at TextPathFor(documentPath); false when none came.
-bool ExportText(const std::string& systemDir, const std::string& documentPath) {
+bool ExportText(const Environment& env, const std::string& documentPath) {
   bool started = false;
-  const std::optional<std::string> text = WordTextsInOneRun(systemDir, {documentPath}, started)[0];
+  const std::optional<std::string> text = WordTextsInOneRun(env, {documentPath}, started)[0];
   if (!text) return false;
   std::ofstream out(TextPathFor(documentPath), std::ios::binary | std::ios::trunc);
   out.write(text->data(), static_cast<std::streamsize>(text->size()));
@@ -133,7 +137,7 @@ bool WordProgramFound() {
 }
 
 ConvertResult WordToText(Context& ctx, const std::string& documentPath) {
-  if (!ExportText(ctx.env.systemDir, documentPath)) {
+  if (!ExportText(ctx.env, documentPath)) {
     // No text file is a failure, whether the program did not start or the
     // document could not be read.
     ctx.ui.ShowMessage(msg::kWordError, msg::kCaption, Icon::Error);
@@ -166,7 +170,7 @@ bool WordInstance::Open() {
 
 bool WordInstance::Convert(const std::string& documentPath) {
   if (!impl_->open) return false;
-  return ExportText(impl_->env->systemDir, documentPath);
+  return ExportText(*impl_->env, documentPath);
 }
 
 void WordInstance::Close() {

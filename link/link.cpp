@@ -94,7 +94,19 @@ LinkResult Link::SendBurst(std::uint8_t b) {
   return LinkResult::kDone;
 }
 
+void Link::DetectParallelPort() {
+  // Probing the registers would disturb another program's transfer.
+  if (claimPort && !claimPort()) return;
+  ports = DetectPorts(port_, ui_, portProblem);
+  detected_ = true;
+}
+
 LinkResult Link::OpenLink() {
+  if (claimPort) {
+    if (!claimPort()) return LinkResult::kFailed;
+    if (!detected_) ports = DetectPorts(port_, ui_, portProblem);
+    detected_ = true;
+  }
   Write(ports.data, 0);
   for (std::uint8_t b = 0; b <= 20; ++b) {
     if (SendProbeByte(b) != LinkResult::kDone) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,7 +55,16 @@ class Link {
   // when it can. Shown with the detection error.
   std::string portProblem;
 
-  void DetectParallelPort() { ports = DetectPorts(port_, ui_, portProblem); }
+  // Set by programs that share the port with others running at the same
+  // time: takes the port for this program (false, the reason shown, when
+  // another holds it), and lets it go again when a command has ended.
+  std::function<bool()> claimPort;
+  std::function<void()> releasePort;
+  void ReleasePort() {
+    if (releasePort) releasePort();
+  }
+
+  void DetectParallelPort();
   void ResetPortLines();
 
   // Waits for status bit 5 to reach level. With the presence check a miss
@@ -79,6 +89,7 @@ class Link {
   Port& port_;
   Clock& clock_;
   UserInterface& ui_;
+  bool detected_ = false;
 };
 
 }  // namespace quirel

@@ -124,6 +124,8 @@ PhonebookFiles PhonebookFiles::InDirectory(const std::string& directory) {
 
 PhonebookFiles PhonebookFiles::For(const Environment& env) { return InDirectory(env.home); }
 
+FileLock LockStore(const std::string& storePath) { return FileLock(storePath + ".lock", FileLock::Mode::kWait); }
+
 std::string NameKey(std::string_view name) {
   std::string key(1, kMarkName);
   key.append(name);
@@ -231,6 +233,7 @@ SaveOutcome SaveRecord(const PhonebookRecord& fields, EditMode mode, std::string
   }
   ReplaceAll(record, "\r\n", "");
 
+  const FileLock lock = LockStore(storePath);
   std::string text;
   if (!ReadStoreBytes(storePath, text)) {
     ui.ShowMessage(msg::kOpenFileFailed, msg::kCaption, Icon::Error);

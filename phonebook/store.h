@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/environment.h"
+#include "common/file_lock.h"
 #include "common/ui.h"
 
 namespace quirel {
@@ -46,6 +47,11 @@ struct PhonebookFiles {
   static PhonebookFiles For(const Environment& env);
   static PhonebookFiles InDirectory(const std::string& directory);
 };
+
+// Held across every read-modify-write of the store, by every program that
+// uses it (windows and command lines alike); waits for the one holding it.
+// Never taken twice by one program: a second take would wait for itself.
+[[nodiscard]] FileLock LockStore(const std::string& storePath);
 
 // 0x10 + name + 0x11: can only match at the start of a record.
 std::string NameKey(std::string_view name);

@@ -343,6 +343,7 @@ PhonebookResult PhonebookExchange::ReceivePhonebook() {
     window->SetStep(Bar::Overall, 1);
     window->SetPos(Bar::Overall, 0);
   }
+  FileLock lock = LockStore(files_.store);
   std::string store;
   if (!ReadStoreBytes(files_.store, store)) {
     ui_.ShowMessage(msg::kOpenStoreFailed, msg::kCaption, Icon::Error);
@@ -359,6 +360,7 @@ PhonebookResult PhonebookExchange::ReceivePhonebook() {
     stop_ = Stop::Failed;
     return Ended();
   }
+  lock.Release();
   if (window != nullptr) window->Hide();
   ui_.ShowMessage(msg::kPhonebookReceived, msg::kCaption, Icon::Information);
   Finish();

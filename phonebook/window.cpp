@@ -9,6 +9,8 @@
 namespace quirel {
 
 bool PreparePhonebookStore(const PhonebookFiles& files, UserInterface& ui) {
+  // A store another program is writing is never taken for a damaged one.
+  const FileLock lock = LockStore(files.store);
   if (CheckStore(files, ui) == StoreCheck::kUsable) return true;
   if (!WriteFileAtomically(files.store, std::string(kEmptyStore))) {
     ui.ShowMessage(msg::kStoreRecreateFailed, msg::kCaption, Icon::Error);
@@ -39,6 +41,7 @@ DeleteResult DeleteSelected(PhonebookList& list, const PhonebookFiles& files, Us
   }
   if (ui.ShowMessage(msg::kConfirmDelete, msg::kCaption, Icon::Warning, Buttons::YesNo) != Answer::Yes)
     return DeleteResult::kDeclined;
+  const FileLock lock = LockStore(files.store);
   std::string text;
   if (!ReadStoreBytes(files.store, text)) {
     ui.ShowMessage(msg::kOpenStoreFailed, msg::kCaption, Icon::Error);

@@ -1,11 +1,15 @@
 #include "reader/port_factory.h"
 
+#include <cctype>
 #include <cstdlib>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "link/backends.h"
 #include "reader/firmware.h"
 #include "reader/virtual_reader.h"
+#include "resources/messages.h"
 
 namespace quirel::reader {
 
@@ -53,6 +57,36 @@ OpenedPort OpenPort(const std::string& spec, const Environment& env, std::string
   }
   opened.port = OpenHardwarePort(spec, RealSystemCalls(), opened.note, error);
   return opened;
+}
+
+std::string PortLockPath(const std::string& spec, const Environment& env) {
+  if (IsVirtualSpec(spec)) {
+    const std::string dir = VirtualReaderDir(spec, env);
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return dir + "/port.lock";
+  }
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string dir = runtime != nullptr && *runtime != '\0' ? runtime : "/tmp";
+  if (spec.rfind("bridge:", 0) != 0) return dir + "/quirel-parallel-port.lock";
+  std::string key;
+  for (const char c : spec.substr(7)) key.push_back(std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_');
+  return dir + "/quirel-bridge-" + key + ".lock";
+}
+
+bool PortClaim::Take() {
+  if (lock_.held()) return true;
+  lock_ = FileLock(lockPath_, FileLock::Mode::kTry);
+  if (lock_.held()) {
+    lock_.SetHolder(who_ + "（进程 " + std::to_string(::getpid()) + "）");
+    return true;
+  }
+  if (refusalShown_) return false;
+  refusalShown_ = true;
+  std::string holder = FileLock::HolderOf(lockPath_);
+  if (holder.empty()) holder = lockPath_;
+  ui_.ShowMessage(std::string(msg::kPortBusy) + holder, msg::kCaption, Icon::Error);
+  return false;
 }
 
 }  // namespace quirel::reader

@@ -18,6 +18,8 @@ inline constexpr std::string_view kDetectError =
     "通信设备错误，\n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
 inline constexpr std::string_view kLinkError =
     " 通信设备错误，\n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
+// Another program of ours is using the port; its name and process follow.
+inline constexpr std::string_view kPortBusy = "卓卷电子书正被另一个程序使用，请等它结束后再试：\n";
 inline constexpr std::string_view kReceiveDataError =
     " 接收数据错误，\n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
 

@@ -31,7 +31,7 @@ class DefaultWordProcessor final : public WordProcessor {
     texts_.clear();
     prepared_ = !documents.empty();
     if (!prepared_) return;
-    const auto texts = convert::WordTextsInOneRun(env_.systemDir, documents, ran_);
+    const auto texts = convert::WordTextsInOneRun(env_, documents, ran_);
     for (std::size_t k = 0; k < documents.size(); ++k)
       if (texts[k]) texts_[documents[k]] = *texts[k];
   }

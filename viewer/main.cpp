@@ -227,7 +227,7 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
-  const quirel::Environment env = quirel::Environment::Resolve();
+  const quirel::Environment env = quirel::Environment::Resolve({}, {}, false);
   const QString path =
       fileArg.empty() ? QString::fromStdString(env.SystemFile("vantrel.txt")) : QString::fromLocal8Bit(fileArg.c_str());
   QFile file(path);

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -117,12 +120,20 @@ TEST(Ini, WriteThatFailsKeepsTheOldFile) {
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "config.ini").string();
   { std::ofstream(path, std::ios::binary) << "[A]\r\n"; }
-  // The work file lands on a full disk.
-  std::filesystem::create_symlink("/dev/full", path + ".new");
-  EXPECT_FALSE(WriteIniValue(path, "A", "k", "1"));
-  ASSERT_FALSE(std::filesystem::is_symlink(path));  // never the full disk's device in its place
-  EXPECT_EQ(ReadIniValue(path, "A", "k", "none"), "none");
-  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(path + ".new")));
+  // The disk fills up after a few bytes of the new file.
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit tight{8, limit.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+  const bool written = WriteIniValue(path, "A", "key", "a value longer than the disk has room for");
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadIniValue(path, "A", "key", "none"), "none");
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) left.push_back(entry.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"config.ini"});  // no work file left behind
   std::filesystem::remove_all(dir);
 }
 

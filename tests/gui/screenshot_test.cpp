@@ -143,6 +143,7 @@ TEST(Screenshots, ViewerAtBothFontSizes) {
   rig.dialog().viewerStarter = [&](const ViewerLaunch& launch) {
     QProcess process;
     process.setProgram(launch.program);
+    process.setArguments(launch.arguments);
     process.setProcessEnvironment(launch.environment);
     process.setWorkingDirectory(launch.workingDirectory);
     ASSERT_TRUE(process.startDetached(&pid)) << launch.program.toStdString();

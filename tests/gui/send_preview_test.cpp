@@ -181,7 +181,7 @@ struct PreviewRig {
       Find<QPushButton>(&dialog, 1)->click();
     });
   }
-  std::string Vantrel() { return ReadFile(rig.SystemDir() / "vantrel.txt"); }
+  std::string Vantrel() { return ReadFile(rig.dialog().env().WorkFile("vantrel.txt")); }
   RunSettings& settings() { return rig.dialog().settings(); }
 
   ScopedEnv noBrowser;
@@ -342,7 +342,7 @@ TEST(Preview, KeepFormatWordDocumentIsShownAsItsTextAndLeavesTheNeighbourAlone) 
   p.Answer(1, 2);
   p.rig.Button(1005)->click();
   EXPECT_TRUE(p.rig.Texts().empty());
-  const std::string vantrel = (p.rig.SystemDir() / "vantrel.txt").string();
+  const std::string vantrel = p.rig.dialog().env().WorkFile("vantrel.txt");
   EXPECT_EQ(Pane(p.rig).previewPath(), vantrel);
   EXPECT_EQ(p.rig.dialog().browserPane()->view()->current().toStdString(), vantrel);
   EXPECT_EQ(p.rig.dialog().browserPane()->view()->toPlainText(), QStringLiteral("document text\n"));
@@ -371,7 +371,7 @@ TEST(Preview, WithoutTheBrowserItStopsAfterTheFontChoice) {
   EXPECT_EQ(p.settings().previewFormat, 1);
   EXPECT_TRUE(p.rig.ui().boxes.empty());
   EXPECT_TRUE(p.launches.empty());
-  EXPECT_FALSE(fs::exists(p.rig.SystemDir() / "vantrel.txt"));
+  EXPECT_FALSE(fs::exists(p.rig.dialog().env().WorkFile("vantrel.txt")));
 }
 
 TEST(Preview, TheViewerIsFoundBesideTheProgramOrInTheBuildTree) {
