@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <system_error>
 
 #include "convert/byte_source.h"
@@ -169,16 +170,25 @@ void AddParagraph(Paragraphs& out, std::string_view text) {
   if (!kept.empty()) out.emplace_back(kept);
 }
 
-void MarkupParagraphs(std::string_view markup, const char* encoding, Paragraphs& out) {
-  if (markup.empty() || markup.size() > static_cast<std::size_t>(INT32_MAX)) return;
-  htmlDocPtr doc = htmlReadMemory(
-      markup.data(), static_cast<int>(markup.size()), nullptr, encoding,
+bool MarkupParagraphs(std::string_view markup, const char* encoding, Paragraphs& out) {
+  if (markup.empty() || markup.size() > static_cast<std::size_t>(INT32_MAX)) return true;
+  const std::unique_ptr<htmlParserCtxt, decltype(&htmlFreeParserCtxt)> ctxt(htmlNewParserCtxt(), htmlFreeParserCtxt);
+  if (!ctxt) return false;
+  htmlDocPtr doc = htmlCtxtReadMemory(
+      ctxt.get(), markup.data(), static_cast<int>(markup.size()), nullptr, encoding,
       HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET | HTML_PARSE_COMPACT);
-  if (doc == nullptr) return;
-  MarkupWalker walker(out);
-  walker.Walk(xmlDocGetRootElement(doc));
-  walker.Flush();
+  // In recovery only stopping for good disables the callbacks.
+  const bool whole = ctxt->disableSAX == 0;
+  if (doc == nullptr) return whole;
+  MarkupParagraphs(xmlDocGetRootElement(doc), out);
   xmlFreeDoc(doc);
+  return whole;
+}
+
+void MarkupParagraphs(const xmlNode* root, Paragraphs& out) {
+  MarkupWalker walker(out);
+  walker.Walk(root);
+  walker.Flush();
 }
 
 std::string ParagraphsToGb(const Paragraphs& paragraphs) {
@@ -254,7 +264,7 @@ ConvertResult BookToEbook(Context& ctx, const std::string& path, FileKind kind) 
   Paragraphs paragraphs;
   if (!ReadBookFile(ctx, path, kind, paragraphs)) return ConvertResult::kFailed;
   const std::string text = ParagraphsToGb(paragraphs);
-  FileRowSink rows(ctx.env.SystemFile(kEbookWork));
+  FileRowSink rows(ctx.env.WorkFile(kEbookWork));
   if (!rows.ok()) {
     ctx.ui.ShowMessage(msg::kNoDiskSpace1, msg::kCaption, Icon::Error);
     return ConvertResult::kFailed;

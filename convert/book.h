@@ -13,6 +13,8 @@
 
 #include "convert/convert.h"
 
+struct _xmlNode;  // libxml2's xmlNode
+
 namespace quirel::convert {
 
 enum class BookStatus { kOk, kBroken, kProtected, kNoText };
@@ -34,7 +36,11 @@ BookStatus ReadBook(FileKind kind, std::string_view bytes, Paragraphs& out);
 // The text of HTML or XHTML markup (libxml2's HTML parser): block elements
 // and line breaks end paragraphs; head, scripts, styles and images give
 // nothing. encoding: the markup's charset, or nullptr to let the parser find it.
-void MarkupParagraphs(std::string_view markup, const char* encoding, Paragraphs& out);
+// False when the parser gave up part way (elements nested too deep): out then
+// holds the text only up to there.
+bool MarkupParagraphs(std::string_view markup, const char* encoding, Paragraphs& out);
+// The same of markup parsed already (XHTML read as XML), from its root element.
+void MarkupParagraphs(const _xmlNode* root, Paragraphs& out);
 
 // Adds a paragraph with its white space folded to single blanks and trimmed;
 // empty ones are left out.

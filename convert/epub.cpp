@@ -91,6 +91,23 @@ bool Protected(const ZipArchive& zip) {
   return locked;
 }
 
+// A chapter's paragraphs; false when the parser gave up on it part way.
+bool ChapterParagraphs(const std::string& markup, Paragraphs& out) {
+  // Read as the XML it should be: its own entities expanded, its DTD no text.
+  const XmlRead xml = ReadXml(markup, "UTF-8");
+  const xmlDtd* dtd = xml.doc ? xml.doc->intSubset : nullptr;
+  // The HTML parser knows nothing of a DTD: a chapter that declares entities
+  // is read as XML even when damaged.
+  if (xml.strict || (dtd != nullptr && dtd->children != nullptr)) {
+    if (xml.cut) return false;
+    MarkupParagraphs(xmlDocGetRootElement(xml.doc.get()), out);
+    return true;
+  }
+  // Other markup short of XHTML (HTML's entity names, tags left open) as a
+  // browser reads it.
+  return MarkupParagraphs(markup, "UTF-8", out);
+}
+
 BookStatus Status(ZipArchive::Read read) {
   return read == ZipArchive::Read::kEncrypted ? BookStatus::kProtected : BookStatus::kBroken;
 }
@@ -142,10 +159,10 @@ BookStatus ReadEpub(std::string_view bytes, Paragraphs& out) {
     if (read != ZipArchive::Read::kOk) return Status(read);
     // Chapters are UTF-8 or UTF-16.
     const TextCoding coding = DetectCoding(std::string_view(text).substr(0, 4096));
-    if (coding == TextCoding::kUtf16Le || coding == TextCoding::kUtf16Be)
-      MarkupParagraphs(ToUtf8(text, coding), "UTF-8", out);
-    else
-      MarkupParagraphs(text, "UTF-8", out);
+    if (coding == TextCoding::kUtf16Le || coding == TextCoding::kUtf16Be) text = ToUtf8(text, coding);
+    // What follows a point the parser gave up at is lost: a damaged book.
+    const bool whole = type == "text/html" ? MarkupParagraphs(text, "UTF-8", out) : ChapterParagraphs(text, out);
+    if (!whole) return BookStatus::kBroken;
   }
   return BookStatus::kOk;
 }

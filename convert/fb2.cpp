@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "convert/book.h"
+#include "convert/xml_doc.h"
 #include "convert/zip_archive.h"
 
 namespace quirel::convert {
@@ -75,21 +76,15 @@ BookStatus ReadFb2(std::string_view bytes, Paragraphs& out) {
       return read == ZipArchive::Read::kEncrypted ? BookStatus::kProtected : BookStatus::kBroken;
     bytes = unzipped;
   }
-  if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT32_MAX)) return BookStatus::kBroken;
-  // The declaration names the charset (often windows-1251); no network, no
-  // external entities.
-  xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
-                              XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_RECOVER);
-  if (doc == nullptr) return BookStatus::kBroken;
-  const xmlNode* root = xmlDocGetRootElement(doc);
-  BookStatus status = BookStatus::kBroken;
-  if (root != nullptr && Named(root, {"FictionBook"})) {
-    status = BookStatus::kOk;
-    for (const xmlNode* child = root->children; child != nullptr; child = child->next)
-      if (Named(child, {"body"})) WalkBody(child->children, out);
-  }
-  xmlFreeDoc(doc);
-  return status;
+  // The declaration names the charset (often windows-1251). A book the
+  // parser gave up on part way is as damaged as a cut file.
+  const XmlRead parsed = ReadXml(bytes);
+  if (!parsed.doc || parsed.cut) return BookStatus::kBroken;
+  const xmlNode* root = xmlDocGetRootElement(parsed.doc.get());
+  if (root == nullptr || !Named(root, {"FictionBook"})) return BookStatus::kBroken;
+  for (const xmlNode* child = root->children; child != nullptr; child = child->next)
+    if (Named(child, {"body"})) WalkBody(child->children, out);
+  return BookStatus::kOk;
 }
 
 }  // namespace quirel::convert

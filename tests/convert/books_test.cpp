@@ -261,6 +261,14 @@ std::string Odt(const fs::path& path, const std::string& text,
 
 std::string WordRun(const std::string& text) { return "<w:r><w:t xml:space=\"preserve\">" + text + "</w:t></w:r>"; }
 
+std::string Replaced(std::string text, const std::string& what, const std::string& with) {
+  return text.replace(text.find(what), what.size(), with);
+}
+std::string Nested(const char* tag, int levels, std::string inner) {
+  while (levels-- > 0) inner = std::string("<") + tag + ">" + inner + "</" + tag + ">";
+  return inner;
+}
+
 using Books = ConvertTest;
 
 // Encryption of one member by the algorithm given.
@@ -281,6 +289,25 @@ TEST_F(Books, EveryFormatGivesTheRowsOfItsText) {
   auto withAdobeFonts = EpubMembers();
   withAdobeFonts.push_back(Encryption("http://ns.adobe.com/pdf/enc#RC", "OEBPS/f.otf"));
   const std::string fb2zip = Zip(root_ / "a.fb2.zip", {{"book/a.fb2", Fb2()}});
+  // The book's own entities give their text; one naming a file, nothing.
+  auto withDtd = EpubMembers();
+  withDtd.back().second =
+      Replaced(Replaced(withDtd.back().second, "<!DOCTYPE html>",
+                        "<!DOCTYPE html [<!ENTITY d \"第一\"><!ENTITY pw SYSTEM \"file:///etc/passwd\">]>"),
+               "第一<", "&d;&pw;<");
+  const std::string url = "file://" + root_.string();
+  WriteFile(root_ / "secret.txt", "秘密");
+  WriteFile(root_ / "book.dtd", "<!ENTITY dtd \"秘密\">");
+  const std::string fb2Dtd = Replaced(
+      Replaced(Fb2(), "<FictionBook",
+               "<!DOCTYPE FictionBook SYSTEM \"" + url + "/book.dtd\" [<!ENTITY d \"第一\"><!ENTITY pw SYSTEM \"" +
+                   url + "/secret.txt\"><!ENTITY % p SYSTEM \"" + url + "/book.dtd\">%p;]><FictionBook"),
+      "第一<", "&d;&pw;&dtd;<");
+  // Line breaks left open, as in HTML, nest nothing.
+  auto openBreaks = EpubMembers();
+  std::string breaks;
+  for (int i = 0; i < 300; ++i) breaks += "<br>";
+  openBreaks.back().second = Replaced(openBreaks.back().second, "<br/>", breaks);
   const struct {
     const char* name;
     std::string bytes;
@@ -291,6 +318,9 @@ TEST_F(Books, EveryFormatGivesTheRowsOfItsText) {
       {"adobe.epub", Zip(root_ / "g.epub", withAdobeFonts), kBookText},
       {"book.fb2", Fb2(), kBookText},
       {"book.fb2.zip", fb2zip, kBookText},
+      {"dtd.epub", Zip(root_ / "d.epub", withDtd), kBookText},
+      {"dtd.fb2", fb2Dtd, kBookText},
+      {"breaks.epub", Zip(root_ / "b.epub", openBreaks), kBookText},
       {"book.mobi", Mobi(MobiMarkup()), kBookText},
       {"book.md", kMarkdownBook, kBookText},
       {"book.markdown", "\xEF\xBB\xBF" + WithCrLf(kMarkdownBook), kBookText},
@@ -343,6 +373,23 @@ TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
   // A document saved with a password is a compound file holding the package.
   std::string encryptedDocx = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0');
   for (const char c : std::string("EncryptedPackage")) encryptedDocx += {c, '\0'};
+  // Nested past libxml2's 256 levels, or as deep by entities, or entities
+  // growing a billionfold: the parser stops, and the rest would be lost.
+  auto deep = EpubMembers();
+  deep.back().second = Replaced(deep.back().second, "<p", Nested("div", 300, "") + "<p");
+  const std::string fb2Deep = Replaced(Fb2(), "<p>最后", Nested("section", 300, "") + "<p>最后");
+  const std::string fb2Built =
+      Replaced(Replaced(Fb2(), "<FictionBook",
+                        "<!DOCTYPE FictionBook [<!ENTITY s \"" + Nested("section", 200, "") + "\">]><FictionBook"),
+               "<p>最后", Nested("section", 200, "&s;") + "<p>最后");
+  std::string laughs = "<!ENTITY l0 \"哈哈哈哈哈哈哈哈哈哈\">";
+  for (int i = 1; i < 10; ++i) {
+    std::string refs;
+    for (int j = 0; j < 10; ++j) refs += "&l" + std::to_string(i - 1) + ";";
+    laughs += "<!ENTITY l" + std::to_string(i) + " \"" + refs + "\">";
+  }
+  const std::string fb2Laughs =
+      Replaced(Replaced(Fb2(), "<FictionBook", "<!DOCTYPE FictionBook [" + laughs + "]><FictionBook"), "最后", "&l9;");
   const struct {
     const char* name;
     std::string bytes;
@@ -354,6 +401,10 @@ TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
       {"nopackage.epub", Zip(root_ / "b.epub", {{"mimetype", "application/epub+zip"}}), msg::kBrokenDocumentSuffix},
       {"locked.azw3", Mobi(MobiMarkup(), 2), msg::kProtectedDocumentSuffix},
       {"noise.mobi", std::string(300, 'x'), msg::kBrokenDocumentSuffix},
+      {"deep.epub", Zip(root_ / "deep.epub", deep), msg::kBrokenDocumentSuffix},
+      {"deep.fb2", fb2Deep, msg::kBrokenDocumentSuffix},
+      {"built.fb2", fb2Built, msg::kBrokenDocumentSuffix},
+      {"laughs.fb2", fb2Laughs, msg::kBrokenDocumentSuffix},
       {"other.fb2", "<?xml version=\"1.0\"?><html><body><p>x</p></body></html>", msg::kBrokenDocumentSuffix},
       {"scan.pdf", Pdf({}), msg::kNoTextDocumentSuffix},
       {"noise.pdf", "%PDF-1.4\nnothing here", msg::kBrokenDocumentSuffix},
