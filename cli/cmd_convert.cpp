@@ -31,6 +31,11 @@ int RunConvert(Context& context) {
     std::cerr << "quirel convert: cannot read " << input << '\n';
     return kExitFailed;
   }
+  // Any name of INPUT itself (a link, another path): writing it would lose it.
+  if (output != "-" && std::filesystem::equivalent(input, output, ec)) {
+    std::cerr << "quirel convert: " << output << " is " << input << " itself; name another OUTPUT\n";
+    return kExitFailed;
+  }
   // A send would take such a document as plain text; asked for a conversion,
   // rows of its binary bytes would be a wrong result.
   const std::string name = std::filesystem::path(input).filename().string();
@@ -44,7 +49,7 @@ int RunConvert(Context& context) {
 
   // Converted into a work file first, so that a failed conversion leaves
   // OUTPUT as it was and "-" can stand for standard output.
-  const std::string work = context.env().SystemFile("quirel-convert-" + std::to_string(::getpid()) + ".ebk");
+  const std::string work = context.env().WorkFile("quirel-convert-" + std::to_string(::getpid()) + ".ebk");
   convert::Context ctx{context.env(), context.ui(), rowWidth};
   const convert::ConvertResult converted = convert::ConvertDocument(ctx, input, work);
   std::string bytes;
@@ -110,7 +115,7 @@ QUIREL_CLI_COMMAND({"convert", "convert one document to the reader's e-book rows
                     "The work files stay in the system directory. Exit status: 0 done, 1 failed\n"
                     "(the reason is printed: an unreadable INPUT, a file that is no text, a damaged\n"
                     "or protected book, a word-processor document without LibreOffice, an OUTPUT\n"
-                    "that cannot be written), 64 bad usage.\n",
+                    "that is INPUT itself or cannot be written), 64 bad usage.\n",
                     &RunConvert});
 
 }  // namespace quirel::cli
