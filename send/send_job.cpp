@@ -31,17 +31,19 @@ fs::path Canonical(const fs::path& path) {
 // continues after a subfolder exactly where it left off, however many entries
 // there are. A folder that leads back into one being walked (through a
 // symbolic link) is left out.
-std::vector<Listed> ListFolder(const std::string& dir, const std::vector<fs::path>& chain) {
+// readable, when given, is set to false when the folder cannot be read
+// (whole or in part): its files can then be neither sent nor named.
+std::vector<Listed> ListFolder(const std::string& dir, const std::vector<fs::path>& chain, bool* readable = nullptr) {
   std::vector<Listed> entries;
   std::error_code ec;
   fs::directory_iterator it(dir, ec);
-  if (ec) return entries;
-  for (const fs::directory_entry& entry : it) {
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code kindError;
-    Listed listed{entry.path().filename().string(), entry.is_directory(kindError)};
-    if (listed.isDirectory && std::find(chain.begin(), chain.end(), Canonical(entry.path())) != chain.end()) continue;
+    Listed listed{it->path().filename().string(), it->is_directory(kindError)};
+    if (listed.isDirectory && std::find(chain.begin(), chain.end(), Canonical(it->path())) != chain.end()) continue;
     entries.push_back(std::move(listed));
   }
+  if (readable != nullptr) *readable = !ec;
   std::sort(entries.begin(), entries.end(), [](const Listed& a, const Listed& b) {
     if (LessNoCase(a.name, b.name)) return true;
     if (LessNoCase(b.name, a.name)) return false;
@@ -111,7 +113,11 @@ void SendJob::PlanFile(const std::string& realPath, const std::string& asSent, i
 
 void SendJob::PlanFolder(int level, const std::string& dir, const std::string& dirAsSent) {
   walkChain_.push_back(Canonical(dir));
-  for (const Listed& entry : ListFolder(dir, walkChain_)) {
+  bool readable = true;
+  const std::vector<Listed> entries = ListFolder(dir, walkChain_, &readable);
+  // A folder that cannot be read stands in the report for what it holds.
+  if (!readable) PlanFile(dir, dirAsSent, -1);
+  for (const Listed& entry : entries) {
     const std::string path = dir + "/" + entry.name;
     const std::string asSent = dirAsSent + "/" + entry.name;
     if (entry.isDirectory)
@@ -216,16 +222,21 @@ LinkResult SendJob::WalkDirectory(int level, const std::string& dir, const std::
     sendFailed = 1;
     return LinkResult::kDone;
   }
-  if (SendDirectoryPath(link_, records) != LinkResult::kDone) return LinkResult::kFailed;
-
   walkChain_.push_back(Canonical(dir));
   struct ChainGuard {
     std::vector<fs::path>& chain;
     ~ChainGuard() { chain.pop_back(); }
   } guard{walkChain_};
+  bool readable = true;
+  const std::vector<Listed> entries = ListFolder(dir, walkChain_, &readable);
+  if (!readable) {
+    sendFailed = 1;  // named in the report, like a file that cannot be opened
+    return LinkResult::kDone;
+  }
+  if (SendDirectoryPath(link_, records) != LinkResult::kDone) return LinkResult::kFailed;
 
   ProgressWindow* window = ui.Progress(ProgressKind::Send);
-  for (const Listed& entry : ListFolder(dir, walkChain_)) {
+  for (const Listed& entry : entries) {
     const std::string path = dir + "/" + entry.name;
     const std::string pathAsSent = dirAsSent + "/" + entry.name;
     if (entry.isDirectory) {
