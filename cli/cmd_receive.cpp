@@ -35,9 +35,12 @@ int RunReceive(Context& context) {
   if (ec) return context.Usage("cannot resolve the target folder: " + target);
   target = absolute.lexically_normal().string();
   if (!CheckReceiveTarget(target)) return context.Usage("the target folder must be an absolute path");
-  if (replace)
-    if (auto* terminal = dynamic_cast<TerminalUi*>(&context.ui())) terminal->SetReplaceChoice(*replace);
-  return ExitStatus(ReceiveFiles(context.link(), mode, target));
+  auto* terminal = dynamic_cast<TerminalUi*>(&context.ui());
+  if (replace && terminal != nullptr) terminal->SetReplaceChoice(*replace);
+  const int status = ExitStatus(ReceiveFiles(context.link(), mode, target));
+  // Files kept because nobody could say whether to replace them.
+  if (status == kExitDone && terminal != nullptr && terminal->FileQuestionUnanswered()) return kExitInterrupted;
+  return status;
 }
 
 }  // namespace
@@ -52,9 +55,10 @@ QUIREL_CLI_COMMAND({"receive", "receive files from the reader into a folder",
                     "TARGET are never followed: such a file counts as one that could not be created.\n"
                     "A local file of the same name whose content differs is replaced only when you\n"
                     "say so: asked on the terminal, replaced with --overwrite (or --yes), kept with\n"
-                    "--no-clobber (or --no), and kept, with its name on standard error, when nobody\n"
-                    "can answer.\n"
-                    "Exit status 1 also when some files could not be created.\n",
+                    "--no-clobber (or --no), and kept when nobody can answer; the report names\n"
+                    "every file kept.\n"
+                    "Exit status 1 also when some files could not be created, 2 also when files\n"
+                    "were kept because nobody could answer.\n",
                     &RunReceive});
 
 }  // namespace quirel::cli

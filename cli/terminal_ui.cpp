@@ -326,13 +326,17 @@ ReplaceChoice TerminalUi::AskReplaceFile(std::string_view path) {
   if (!inIsTerminal_) {
     // Nobody to ask: the local file stays, and the line above names it.
     err_ << kNoTerminalNote << "the local file is kept (--overwrite or --yes replaces)\n" << std::flush;
+    fileQuestionUnanswered_ = true;
     return ReplaceChoice::Keep;
   }
   for (;;) {
     err_ << "1 " << msg::kReplace << "  2 " << msg::kSkip << "  3 " << msg::kReplaceAll << "  4 " << msg::kKeepAll
          << ": " << std::flush;
     std::string line;
-    if (!ReadLine(line)) return ReplaceChoice::Keep;
+    if (!ReadLine(line)) {
+      fileQuestionUnanswered_ = true;
+      return ReplaceChoice::Keep;
+    }
     if (line == "1") return ReplaceChoice::Replace;
     if (line == "2") return ReplaceChoice::Keep;
     if (line == "3") return ReplaceChoice::ReplaceAll;

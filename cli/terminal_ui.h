@@ -58,6 +58,10 @@ class TerminalUi final : public UserInterface {
   TerminalUi(std::istream& in, std::ostream& out, std::ostream& err, bool inIsTerminal, bool errIsTerminal);
   ~TerminalUi() override;
 
+  // A file question came with nobody to answer it (no terminal, or its
+  // input ended), so the cautious answer was taken.
+  bool FileQuestionUnanswered() const { return fileQuestionUnanswered_; }
+
   // The standard streams of this process.
   static std::unique_ptr<TerminalUi> ForProcess();
 
@@ -109,6 +113,7 @@ class TerminalUi final : public UserInterface {
   std::ostream& out_;
   std::ostream& err_;
   bool inIsTerminal_;
+  bool fileQuestionUnanswered_ = false;
   bool errIsTerminal_;
   bool lineDrawn_ = false;
   std::size_t columns_ = 0;

@@ -110,14 +110,14 @@ struct ReplacePolicy {
 
 Written WriteReceivedFile(UserInterface& ui, ReplacePolicy& policy, const fs::path& target,
                           const std::vector<std::string>& levels, const std::string& fileName,
-                          const std::vector<std::uint8_t>& data) {
+                          const std::vector<std::uint8_t>& data, fs::path& path) {
   fs::path dir = target;
   for (const std::string& level : levels) {
     std::optional<fs::path> next = EnterLevel(dir, level);
     if (!next) return Written::Failed;
     dir = *next;
   }
-  const fs::path path = dir / fileName;
+  path = dir / fileName;
   std::error_code ec;
   const fs::file_status status = fs::symlink_status(path, ec);
   if (fs::is_symlink(status) || (fs::exists(status) && !fs::is_regular_file(status))) return Written::Failed;
@@ -189,6 +189,8 @@ LinkResult ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target
   window.SetStep(Bar::File, 1);
 
   bool someFailed = false;
+  int stored = 0;
+  std::string kept;  // the local files left as they were, one per line
   ReplacePolicy policy;
   for (;;) {
     window.StepIt(Bar::Overall);
@@ -212,6 +214,9 @@ LinkResult ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target
       window.SetPos(Bar::Overall, 99);
       if (someFailed)
         ui.ShowMessage(msg::kSomeNotCreated, msg::kCaption, Icon::Error);
+      else if (!kept.empty())
+        ui.ShowMessageWithDetail(" " + std::to_string(stored) + std::string(msg::kReceivedSomeKeptSuffix),
+                                 msg::kCaption, Icon::Information, std::string(msg::kKeptHeading) + kept);
       else
         ui.ShowMessage(msg::kAllReceived, msg::kCaption, Icon::Information);
       end(LinkResult::kDone);
@@ -280,7 +285,18 @@ LinkResult ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target
     if (!take(checksum)) return receiveError(result);
     if (checksum != expected) return receiveError(LinkResult::kFailed);
 
-    if (WriteReceivedFile(ui, policy, target, levels, fileName, data) == Written::Failed) someFailed = true;
+    fs::path storedAt;
+    switch (WriteReceivedFile(ui, policy, target, levels, fileName, data, storedAt)) {
+      case Written::Yes:
+        ++stored;
+        break;
+      case Written::Kept:
+        kept += "\n" + storedAt.string();
+        break;
+      case Written::Failed:
+        someFailed = true;
+        break;
+    }
   }
 }
 

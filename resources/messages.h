@@ -29,6 +29,8 @@ inline constexpr std::string_view kDirectoryError =
 inline constexpr std::string_view kDirectoryCreated = " 创建目录完成!";
 inline constexpr std::string_view kEnterDirectoryName = "请输入目录名!";
 inline constexpr std::string_view kDirectoryNameNotGbk = "目录名中有不能转换为国标码的字符，请重新输入!";
+// The name record holds 16 bytes: 16 letters or digits, 8 Chinese characters.
+inline constexpr std::string_view kDirectoryNameTooLong = "目录名太长（最多16个字节，即8个汉字），请重新输入!";
 inline constexpr std::string_view kDiagTransport14 = "\n Transport Error!14 ";
 inline constexpr std::string_view kDiagTransport15 = "\n Transport Error 15! ";
 inline constexpr std::string_view kBitmapOpenFailed = " 打开文件失败，\n请卸载本驱动程序后重新安装！5";
@@ -68,6 +70,10 @@ inline constexpr std::string_view kReceiveLinkFailed =
 inline constexpr std::string_view kReceiveFileError =
     "接收文件出错，\n请检查并口连接/确定卓卷电子书已开机/或尝试禁止系统反病毒程序。";
 inline constexpr std::string_view kAllReceived = "所有文件成功接收！";
+// The end of a receive that kept local files of the same name: the count of
+// files stored goes before it, the kept files' list under its heading.
+inline constexpr std::string_view kReceivedSomeKeptSuffix = "个文件接收完成，同名的本地文件保留原样。";
+inline constexpr std::string_view kKeptHeading = "以下文件没有接收，本地的同名文件保留原样：";
 inline constexpr std::string_view kSomeNotCreated =
     "接收文件过程中有某些文件无法建立，请检查是否：接收路径错/磁盘已满/文件名错误。文件接收完成!";
 inline constexpr std::string_view kReceiveInterrupt = "中断接收";

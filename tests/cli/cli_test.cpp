@@ -94,20 +94,51 @@ TEST_F(QuirelProgram, ReceiveReplacesALocalFileOfOtherContentOnlyWhenTold) {
   const struct {
     const char* option;
     const char* content;
-    bool noted;  // a line on standard error names the file kept
-  } cases[] = {{"", "old", true}, {"--no-clobber", "old", false}, {"--overwrite", "new", false}};
+    int status;  // a question nobody could answer is no success
+  } cases[] = {{"", "old", 2}, {"--no-clobber", "old", 0}, {"--overwrite", "new", 0}};
   for (const auto& c : cases) {
     fs::create_directories(dir / "reader" / "books");
     std::ofstream(dir / "reader" / "books" / "a.txt", std::ios::binary) << "new";
+    std::ofstream(dir / "reader" / "books" / "b.txt", std::ios::binary) << "b";
     fs::create_directories(dir / "target");
     std::ofstream(dir / "target" / "a.txt", std::ios::binary) << "old";
     const Outcome run = Quirel("--port virtual:" + Reader() + " receive --all " + c.option + " target");
-    EXPECT_EQ(run.status, 0) << c.option << run.err;
+    EXPECT_EQ(run.status, c.status) << c.option << run.err;
     EXPECT_EQ(Slurp(dir / "target" / "a.txt"), c.content) << c.option;
-    EXPECT_EQ(run.err.find((dir / "target" / "a.txt").string()) != std::string::npos, c.noted) << run.err;
-    EXPECT_NE(run.err.find(msg::kAllReceived), std::string::npos) << run.err;
+    // Only a receive that kept nothing claims that all arrived; the other
+    // names the file kept.
+    const bool kept = std::string(c.content) == "old";
+    const std::string report = kept ? std::string(msg::kKeptHeading) + "\n" + (dir / "target" / "a.txt").string()
+                                    : std::string(msg::kAllReceived);
+    EXPECT_NE(run.err.find(report), std::string::npos) << c.option << run.err;
+    EXPECT_EQ(run.err.find(msg::kAllReceived) != std::string::npos, !kept) << c.option << run.err;
   }
   EXPECT_EQ(Quirel("receive --overwrite --no-clobber target").status, 64);
+}
+
+TEST_F(QuirelProgram, AFolderThatCannotBeReadIsNamedAmongTheFilesNotSent) {
+  fs::create_directories(dir / "docs" / "locked");
+  std::ofstream(dir / "docs" / "ok.txt") << "ok";
+  std::ofstream(dir / "docs" / "locked" / "secret.txt") << "secret";
+  // Folders hold back only someone other than their owner's superuser.
+  const std::string asUser = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+  fs::permissions(dir, fs::perms::all, fs::perm_options::add);
+  fs::permissions(dir / "docs" / "locked", fs::perms::none);
+  const struct {
+    const char* path;
+    int sent;
+  } cases[] = {{"docs", 1}, {"docs/locked", 0}};
+  for (const auto& c : cases) {
+    const Outcome run = Quirel("--port virtual:" + Reader() + " send " + c.path, asUser);
+    EXPECT_EQ(run.status, 1) << c.path << run.err;
+    EXPECT_NE(run.err.find(" " + std::to_string(c.sent) + std::string(msg::kFilesSentSuffix)), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find(std::string(msg::kNotSentHeading)), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("locked\n"), std::string::npos) << run.err;
+  }
+  fs::permissions(dir / "docs" / "locked", fs::perms::owner_all);
 }
 
 TEST_F(QuirelProgram, ConvertRefusesAFileThatIsNoTextAndTakesUtf16) {
@@ -121,6 +152,24 @@ TEST_F(QuirelProgram, ConvertRefusesAFileThatIsNoTextAndTakesUtf16) {
   const Outcome converted = Quirel("convert utf16.txt out.ebk");
   EXPECT_EQ(converted.status, 0) << converted.err;
   EXPECT_EQ(Slurp(dir / "out.ebk"), "ab" + std::string(18, ' '));
+}
+
+// Written over, the input would be lost: no name of it is taken as OUTPUT.
+TEST_F(QuirelProgram, ConvertNeverWritesOverItsInput) {
+  std::ofstream(dir / "book.txt", std::ios::binary) << "AB\r\n";
+  fs::create_symlink("book.txt", dir / "link.txt");
+  fs::create_hard_link(dir / "book.txt", dir / "hard.txt");
+  fs::create_directories(dir / "sub");
+  for (const auto& [input, output] : {std::pair{"book.txt", "book.txt"},
+                                      {"book.txt", "sub/../book.txt"},
+                                      {"link.txt", "book.txt"},
+                                      {"book.txt", "hard.txt"}}) {
+    SCOPED_TRACE(output);
+    const Outcome run = Quirel(std::string("convert ") + input + " " + output);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(std::string(output) + " is " + input + " itself"), std::string::npos) << run.err;
+    EXPECT_EQ(Slurp(dir / "book.txt"), "AB\r\n");
+  }
 }
 
 TEST_F(QuirelProgram, BadUsageExits64WithAMessage) {

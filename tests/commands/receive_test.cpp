@@ -192,6 +192,7 @@ TEST(ReceiveFiles, ALocalFileOfOtherContentIsReplacedOnlyWhenTheUserSaysSo) {
       {{RC::Replace, RC::Keep, RC::Replace}, 3, {true, false, true}},
       {{RC::Keep, RC::ReplaceAll}, 2, {false, true, true}},
       {{RC::Replace, RC::KeepAll}, 2, {true, false, false}},
+      {{RC::ReplaceAll}, 1, {true, true, true}},
   };
   for (const auto& c : cases) {
     ReceiveRig rig;
@@ -212,7 +213,16 @@ TEST(ReceiveFiles, ALocalFileOfOtherContentIsReplacedOnlyWhenTheUserSaysSo) {
     for (int i = 0; i < 3; ++i)
       EXPECT_EQ(ReadAll(rig.target / names[i]), c.replaced[static_cast<std::size_t>(i)] ? fresh : old) << names[i];
     EXPECT_EQ(ReadAll(rig.target / "same.txt"), fresh);
-    EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kAllReceived)});
+    // The report claims all arrived only when none was kept, and names those kept.
+    std::string kept;
+    int stored = 1;  // same.txt
+    for (int i = 0; i < 3; ++i)
+      c.replaced[static_cast<std::size_t>(i)] ? void(++stored) : void(kept += "\n" + (rig.target / names[i]).string());
+    EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{kept.empty() ? std::string(msg::kAllReceived)
+                                                                    : " " + std::to_string(stored) +
+                                                                          std::string(msg::kReceivedSomeKeptSuffix)});
+    EXPECT_EQ(rig.ui.diagnostics, kept.empty() ? std::vector<std::string>{}
+                                               : std::vector<std::string>{std::string(msg::kKeptHeading) + kept});
     // Replacing leaves no work file behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(rig.target), fs::directory_iterator()), 4);
   }
