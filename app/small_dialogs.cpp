@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QValidator>
 
 #include "app/dialog_units.h"
 #include "app/qt_ui.h"
@@ -37,6 +38,21 @@ void Prepare(QDialog* dialog, std::string_view title) {
   dialog->setModal(true);
 }
 
+// Lets the box hold no more than a name record does: 16 bytes of GBK, where
+// a Chinese character takes two.
+class GbkBytesValidator final : public QValidator {
+ public:
+  GbkBytesValidator(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
+  State validate(QString& input, int& /*pos*/) const override {
+    int bytes = 0;
+    for (const char32_t c : input.toUcs4()) bytes += c < 0x80 ? 1 : 2;
+    return bytes <= limit_ ? Acceptable : Invalid;
+  }
+
+ private:
+  int limit_;
+};
+
 }  // namespace
 
 CreateDirectoryDialog::CreateDirectoryDialog(QWidget* parent) : QDialog(parent) {
@@ -47,6 +63,7 @@ CreateDirectoryDialog::CreateDirectoryDialog(QWidget* parent) : QDialog(parent) 
   edit_ = Place(new QLineEdit(this), du, kNoId, 10, 22, 146, 14);
   edit_->setObjectName(QStringLiteral("nameEdit"));
   edit_->setMaxLength(16);
+  edit_->setValidator(new GbkBytesValidator(16, edit_));
   OkCancel(this, du, msg::kCreate, 44, 30, 96, 40);
   setFixedSize(du.Size(166, 68));
   edit_->setFocus();

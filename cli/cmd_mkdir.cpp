@@ -15,9 +15,9 @@ int RunMkdir(Context& context) {
 QUIREL_CLI_COMMAND({"mkdir", "create a directory on the reader",
                     "Usage: quirel mkdir NAME\n\n"
                     "Creates the directory NAME at the top level of the reader's storage. The name\n"
-                    "travels in GBK and is cut to 16 bytes without splitting a character; the five\n"
-                    "characters 進迴槃卍脦 are sent in the reader's own codes. An empty name, or one\n"
-                    "with characters that have no GBK form, is refused.\n",
+                    "travels in GBK and may take 16 bytes (8 Chinese characters); the five\n"
+                    "characters 進迴槃卍脦 are sent in the reader's own codes. An empty name, a\n"
+                    "longer one, or one with characters that have no GBK form, is refused.\n",
                     &RunMkdir});
 
 }  // namespace quirel::cli

@@ -156,6 +156,14 @@ LinkResult CreateDirectoryCommand(Link& link, const std::string& utf8Name) {
     link.ui().ShowMessage(msg::kDirectoryNameNotGbk, msg::kCaption, Icon::Error);
     return LinkResult::kFailed;
   }
+  // Cut to fit, it would be another name than the one asked for; so would a
+  // 16th byte the record's half-character cut clears.
+  NameRecord cut = MakeNameRecord(gbk);
+  MakeRecordSafe(cut);
+  if (gbk.size() >= cut.size() || (gbk.size() == cut.size() - 1 && cut[cut.size() - 2] == 0)) {
+    link.ui().ShowMessage(msg::kDirectoryNameTooLong, msg::kCaption, Icon::Error);
+    return LinkResult::kFailed;
+  }
   record = MakeNameRecord(gbk);
   return CreateDeviceDirectory(link, record);
 }

@@ -73,10 +73,25 @@ TEST(CreateDeviceDirectory, RefusesEmptyAndUnsendableNamesWithoutSending) {
   EXPECT_EQ(rig.ui.messages[1].text, msg::kDirectoryNameNotGbk);
 }
 
-TEST(CreateDeviceDirectory, LongNameArrivesCutToWholeCharacters) {
-  Rig rig;
-  ASSERT_EQ(CreateDirectoryCommand(rig.link, "小说小说小说小说小说"), LinkResult::kDone);  // 20 bytes
-  EXPECT_TRUE(fs::is_directory(rig.Books() / "小说小说小说小说"));
+TEST(CreateDeviceDirectory, ANameTheRecordCannotHoldWholeIsRefused) {
+  const struct {
+    const char* name;
+    bool made;
+  } cases[] = {{"小说小说小说小说", true},     // 16 bytes
+               {"abcdefghijklmnop", true},     // 16 bytes
+               {"小说小说小说小说a", false},   // 17 bytes
+               {"a小说小说小说小说", false},   // 17 bytes: the record would lose its last character
+               {"abcdefghijklmno小", false}};  // 17 bytes
+  for (const auto& c : cases) {
+    Rig rig;
+    EXPECT_EQ(CreateDirectoryCommand(rig.link, c.name), c.made ? LinkResult::kDone : LinkResult::kFailed) << c.name;
+    EXPECT_EQ(rig.ui.Texts(),
+              std::vector<std::string>{std::string(c.made ? msg::kDirectoryCreated : msg::kDirectoryNameTooLong)})
+        << c.name;
+    std::vector<std::string> made;
+    for (const auto& entry : fs::directory_iterator(rig.Books())) made.push_back(entry.path().filename().string());
+    EXPECT_EQ(made, c.made ? std::vector<std::string>{c.name} : std::vector<std::string>{}) << c.name;
+  }
 }
 
 TEST(CreateDeviceDirectory, LinkFailuresAreReportedWhereTheyHappen) {
