@@ -45,7 +45,7 @@ TEST(CreateDirectory, ThroughTheDialogOntoTheReader) {
   EXPECT_TRUE(rig.dialog().isEnabled());
 }
 
-TEST(CreateDirectory, TheEditTakesSixteenCharactersAndNoMore) {
+TEST(CreateDirectory, TheEditTakesSixteenBytesAndNoMore) {
   QWidget parent;
   CreateDirectoryDialog dialog(&parent);
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("创建电子书目录"));
@@ -59,6 +59,10 @@ TEST(CreateDirectory, TheEditTakesSixteenCharactersAndNoMore) {
   EXPECT_EQ(dialog.Name(), QStringLiteral("abcdefghijklmnop"));
   dialog.edit()->insert(QStringLiteral("q"));
   EXPECT_EQ(dialog.Name(), QStringLiteral("abcdefghijklmnop"));
+  // Sixteen bytes as the reader keeps them: a Chinese character takes two.
+  dialog.edit()->clear();
+  for (const QChar c : QStringLiteral("一二三四五六七八九十")) dialog.edit()->insert(QString(c));
+  EXPECT_EQ(dialog.Name(), QStringLiteral("一二三四五六七八"));
 }
 
 TEST(CreateDirectory, CancelOrAnEmptyNameSendsNothing) {
