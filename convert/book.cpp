@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <system_error>
 
 #include "convert/byte_source.h"
@@ -122,9 +123,15 @@ bool ReadWhole(const std::string& path, std::string& bytes) {
 
 // The book's paragraphs, or false with its message shown.
 bool ReadBookFile(Context& ctx, const std::string& path, FileKind kind, Paragraphs& paragraphs) {
-  std::string bytes;
-  if (!ReadWhole(path, bytes)) return false;  // as a text that cannot be opened: no message
-  switch (ReadBook(kind, bytes, paragraphs)) {
+  BookStatus status = BookStatus::kBroken;
+  try {
+    std::string bytes;
+    if (!ReadWhole(path, bytes)) return false;  // as a text that cannot be opened: no message
+    status = ReadBook(kind, bytes, paragraphs);
+  } catch (const std::bad_alloc&) {
+    Paragraphs().swap(paragraphs);  // a book beyond the memory there is reads as damaged
+  }
+  switch (status) {
     case BookStatus::kOk:
       return true;
     case BookStatus::kProtected:
@@ -256,6 +263,9 @@ BookStatus ReadBook(FileKind kind, std::string_view bytes, Paragraphs& out) {
       break;
   }
   if (status == BookStatus::kOk && out.size() == before) status = BookStatus::kNoText;
+  std::size_t size = 0;
+  for (std::size_t k = before; k < out.size(); ++k) size += out[k].size() + 1;
+  if (status == BookStatus::kOk && size > kMaxBookText) status = BookStatus::kBroken;
   return status;
 }
 

@@ -19,6 +19,12 @@ namespace quirel::convert {
 
 enum class BookStatus { kOk, kBroken, kProtected, kNoText };
 
+// The most text (UTF-8 bytes of its paragraphs) a book may give: twice what
+// the largest file the reader takes could hold. A book that would give more
+// is refused as damaged; one made to fill the memory (a chapter named again
+// and again, a small archive of huge members) never gets the chance.
+inline constexpr std::size_t kMaxBookText = 32u << 20;
+
 using Paragraphs = std::vector<std::string>;
 
 // Each reader takes the whole file's bytes and appends the book's paragraphs

@@ -149,12 +149,14 @@ BookStatus ReadEpub(std::string_view bytes, Paragraphs& out) {
   ForEach(root, "itemref", [&](const xmlNode* itemref) { spine.push_back(Attribute(itemref, "idref")); });
   if (spine.empty()) return BookStatus::kBroken;
 
+  std::size_t counted = out.size(), textSize = 0;
   for (const std::string& id : spine) {
     const auto item = manifest.find(id);
     if (item == manifest.end()) continue;  // a dangling reference loses nothing that exists
     const std::string& type = item->second.type;
     if (type != "application/xhtml+xml" && type != "text/html" && type != "application/x-dtbook+xml") continue;
-    const auto read = zip.Get(item->second.path, text);
+    // Markup takes more bytes than its text, though not many times more.
+    const auto read = zip.Get(item->second.path, text, 4 * kMaxBookText);
     if (read == ZipArchive::Read::kMissing) continue;
     if (read != ZipArchive::Read::kOk) return Status(read);
     // Chapters are UTF-8 or UTF-16.
@@ -163,6 +165,8 @@ BookStatus ReadEpub(std::string_view bytes, Paragraphs& out) {
     // What follows a point the parser gave up at is lost: a damaged book.
     const bool whole = type == "text/html" ? MarkupParagraphs(text, "UTF-8", out) : ChapterParagraphs(text, out);
     if (!whole) return BookStatus::kBroken;
+    for (; counted < out.size(); ++counted) textSize += out[counted].size() + 1;
+    if (textSize > kMaxBookText) return BookStatus::kBroken;
   }
   return BookStatus::kOk;
 }

@@ -1,6 +1,7 @@
 // Text documents to rows, the classification by name, and the conversions
 // that the send and the preview run.
 #include <filesystem>
+#include <new>
 #include <fstream>
 #include <string_view>
 #include <system_error>
@@ -125,7 +126,9 @@ std::string TextPathFor(const std::string& documentPath) {
   return documentPath.substr(0, dot) + ".txt";
 }
 
-ConvertResult ConvertForSend(Context& ctx, const std::string& path, FileKind kind, std::string& sendPath) {
+namespace {
+
+ConvertResult ConvertForSendUnguarded(Context& ctx, const std::string& path, FileKind kind, std::string& sendPath) {
   if (kind == kEbook) {
     sendPath = path;
     return ConvertResult::kDone;
@@ -143,6 +146,19 @@ ConvertResult ConvertForSend(Context& ctx, const std::string& path, FileKind kin
   if (checked == TextCode::kFailed) return ConvertResult::kFailed;
   sendPath = ctx.env.WorkFile(checked == TextCode::kRecoded ? kRecodedWork : kEbookWork);
   return ConvertResult::kDone;
+}
+
+}  // namespace
+
+ConvertResult ConvertForSend(Context& ctx, const std::string& path, FileKind kind, std::string& sendPath) {
+  try {
+    return ConvertForSendUnguarded(ctx, path, kind, sendPath);
+  } catch (const std::bad_alloc&) {
+    // More than the memory holds, or made to exhaust it: this file fails as
+    // a damaged one, and whatever else is to go goes on.
+    ShowDocumentMessage(ctx, path, msg::kBrokenDocumentSuffix);
+    return ConvertResult::kFailed;
+  }
 }
 
 std::string WordWorkCopy(Context& ctx, const std::string& documentPath) {

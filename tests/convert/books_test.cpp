@@ -390,11 +390,20 @@ TEST_F(Books, DamagedProtectedAndEmptyBooksAreRefused) {
   }
   const std::string fb2Laughs =
       Replaced(Replaced(Fb2(), "<FictionBook", "<!DOCTYPE FictionBook [" + laughs + "]><FictionBook"), "最后", "&l9;");
+  // One chapter of 4 MiB named nine times over: more text than any book gives.
+  auto repeated = EpubMembers();
+  repeated[2].second = Replaced(repeated[2].second, "<itemref idref=\"one\"/>", [] {
+    std::string refs;
+    for (int k = 0; k < 9; ++k) refs += "<itemref idref=\"one\"/>";
+    return refs;
+  }());
+  repeated.back().second = Chapter("<p>" + std::string(4u << 20, 'a') + "</p>");
   const struct {
     const char* name;
     std::string bytes;
     std::string_view reason;
   } cases[] = {
+      {"repeated.epub", Zip(root_ / "r.epub", repeated), msg::kBrokenDocumentSuffix},
       {"locked.epub", locked, msg::kProtectedDocumentSuffix},
       {"garbled.epub", Zip(root_ / "garbled.epub", garbled), msg::kProtectedDocumentSuffix},
       {"cut.epub", epub.substr(0, epub.size() / 2), msg::kBrokenDocumentSuffix},
