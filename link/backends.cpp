@@ -1,6 +1,7 @@
 #include "link/backends.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -423,13 +425,23 @@ std::uint8_t BridgePort::ReadPortByte(std::uint16_t address) {
   if (!SendAll(request, sizeof(request))) return 0x00;
 #if defined(QUIREL_HAVE_SOCKETS)
   std::uint8_t answer = 0;
+  // A signal (Ctrl-C) wakes the wait, which goes on until its deadline; the
+  // link sees the interrupt as soon as the read returns.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(replyTimeoutMs_);
   for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    pollfd ready{fd_, POLLIN, 0};
+    const int polled = left > 0 ? ::poll(&ready, 1, static_cast<int>(left)) : 0;
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled <= 0) break;  // silent past the deadline
     const ssize_t n = ::recv(fd_, &answer, 1, 0);
     if (n == 1) return answer;
     if (n < 0 && errno == EINTR) continue;
-    Drop();
-    return 0x00;
+    break;
   }
+  Drop();
+  return 0x00;
 #else
   return 0x00;
 #endif

@@ -134,6 +134,12 @@ class BridgePort final : public Port {
   bool connected() const { return fd_ >= 0; }
   const std::string& problem() const { return problem_; }
 
+  // How long a read waits for its answer. A peer that stays silent longer
+  // is given up: the connection is closed and every read gives 0 from then
+  // on, so the link's own waits run out and report the link error.
+  static constexpr int kReplyTimeoutMs = 2000;
+  void SetReplyTimeout(int milliseconds) { replyTimeoutMs_ = milliseconds; }
+
   // True when target has one of the two shapes above.
   static bool ValidTarget(const std::string& target, std::string& error);
 
@@ -142,6 +148,7 @@ class BridgePort final : public Port {
   void Drop();
 
   int fd_ = -1;
+  int replyTimeoutMs_ = kReplyTimeoutMs;
   std::string problem_;
 };
 

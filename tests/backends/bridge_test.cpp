@@ -2,12 +2,14 @@
 // connection. Moving bytes over it is part of the port contract test.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "link/backends.h"
 #include "link/link.h"
+#include "resources/messages.h"
 #include "reader/virtual_reader.h"
 #include "tests/backends/bridge_server.h"
 #include "tests/support/fake_ui.h"
@@ -43,6 +45,30 @@ TEST(Bridge, AClosedConnectionReadsZeroFromThenOn) {
   port.WritePortByte(0x378, 0x05);  // goes nowhere, and does not raise SIGPIPE
   EXPECT_EQ(port.ReadPortByte(0x378), 0x00);
   EXPECT_EQ(port.ReadPortByte(0x379), 0x00);
+}
+
+TEST(Bridge, APeerThatNeverAnswersIsGivenUpAndTheLinkFails) {
+  // Connections are taken by the system's backlog, and nothing ever answers.
+  const fs::path path = fs::temp_directory_path() / ("quirel-silent-" + std::to_string(::getpid()));
+  fs::remove(path);
+  const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.string().size() + 1);
+  ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(::listen(listening, 4), 0);
+  BridgePort port("unix:" + path.string());
+  ASSERT_TRUE(port.connected()) << port.problem();
+  port.SetReplyTimeout(50);
+  VirtualClock clock;
+  testing::FakeUi ui;
+  Link link(port, clock, ui);
+  link.DetectParallelPort();
+  EXPECT_FALSE(port.connected());
+  EXPECT_EQ(link.OpenLink(), LinkResult::kFailed);
+  EXPECT_EQ(ui.Texts().back(), std::string(msg::kLinkError));
+  ::close(listening);
+  fs::remove(path);
 }
 
 TEST(Bridge, NoServerMeansAClosedPortThatFailsDetection) {
