@@ -31,6 +31,28 @@ void OnInterrupt(int) {
   }
 }
 
+// Text as it may reach the terminal. Control characters (ESC, BEL, CR and
+// the C1 controls) in a file name would drive it, so they are shown as \xNN;
+// the line breaks of a message stay unless the text is a single name.
+std::string Shown(std::string_view text, bool keepLineBreaks = true) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    unsigned code = static_cast<unsigned char>(text[i]);
+    const bool c1 = code == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+    if (c1) code = static_cast<unsigned char>(text[++i]);
+    if (c1 || code == 0x7F || (code < 0x20 && code != '\t' && !(keepLineBreaks && code == '\n'))) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out.push_back(kHex[code >> 4]);
+      out.push_back(kHex[code & 0xF]);
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
 std::string_view Title(ProgressKind kind) {
   switch (kind) {
     case ProgressKind::Send:
@@ -233,7 +255,7 @@ bool TerminalUi::ReadLine(std::string& line) {
 
 Answer TerminalUi::ShowMessage(std::string_view text, std::string_view, Icon, Buttons buttons) {
   ClearLine();
-  err_ << text << '\n' << std::flush;
+  err_ << Shown(text) << '\n' << std::flush;
   if (buttons == Buttons::Ok) return Answer::Ok;
   if (questionAnswer_) return *questionAnswer_;
   if (!inIsTerminal_) {
@@ -252,13 +274,13 @@ Answer TerminalUi::ShowMessage(std::string_view text, std::string_view, Icon, Bu
 Answer TerminalUi::ShowMessageWithDetail(std::string_view text, std::string_view caption, Icon icon,
                                          std::string_view detail) {
   const Answer answer = ShowMessage(text, caption, icon, Buttons::Ok);
-  err_ << detail << '\n' << std::flush;
+  err_ << Shown(detail) << '\n' << std::flush;
   return answer;
 }
 
 void TerminalUi::Diagnostic(std::string_view line) {
   ClearLine();
-  out_ << line << '\n' << std::flush;
+  out_ << Shown(line) << '\n' << std::flush;
 }
 
 void TerminalUi::PumpMessage() {
@@ -302,7 +324,7 @@ DuplicateChoice TerminalUi::AskDuplicate(std::string_view name) {
   if (duplicateChoice_) return *duplicateChoice_;
   if (questionAnswer_) return *questionAnswer_ == Answer::Yes ? DuplicateChoice::kReplace : DuplicateChoice::kSkip;
   ClearLine();
-  err_ << msg::kDuplicateFound << ' ' << name << '\n';
+  err_ << msg::kDuplicateFound << ' ' << Shown(name, false) << '\n';
   if (!inIsTerminal_) {
     // Without anyone to ask, leave the store as it was, and say so.
     err_ << kNoTerminalNote << "nothing is changed (--yes replaces, --no keeps the PC's records)\n" << std::flush;
@@ -322,7 +344,7 @@ ReplaceChoice TerminalUi::AskReplaceFile(std::string_view path) {
   if (replaceChoice_) return *replaceChoice_;
   if (questionAnswer_) return *questionAnswer_ == Answer::Yes ? ReplaceChoice::Replace : ReplaceChoice::Keep;
   ClearLine();
-  err_ << msg::kReplaceFileQuestion << ' ' << path << '\n';
+  err_ << msg::kReplaceFileQuestion << ' ' << Shown(path, false) << '\n';
   if (!inIsTerminal_) {
     // Nobody to ask: the local file stays, and the line above names it.
     err_ << kNoTerminalNote << "the local file is kept (--overwrite or --yes replaces)\n" << std::flush;

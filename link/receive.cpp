@@ -21,11 +21,20 @@ namespace {
 constexpr int kMaxLevels = 6;
 constexpr std::size_t kRecordSize = 17;
 
-// Converted, with the characters that would reach into another folder replaced.
+// Converted, with the characters that would reach into another folder
+// replaced by "_", and so is every control character (C0, DEL, C1): a name
+// that clears a terminal or holds a line break is no name to keep a file by.
 std::string NamePiece(std::string_view gbk) {
-  std::string name = GbkToUtf8(RestoreDeviceCodes(gbk));
-  for (char& c : name)
-    if (c == '/' || c == '\0') c = '_';
+  const std::string converted = GbkToUtf8(RestoreDeviceCodes(gbk));
+  std::string name;
+  name.reserve(converted.size());
+  for (std::size_t i = 0; i < converted.size(); ++i) {
+    const auto c = static_cast<unsigned char>(converted[i]);
+    const bool c1 =
+        c == 0xC2 && i + 1 < converted.size() && (static_cast<unsigned char>(converted[i + 1]) & 0xE0) == 0x80;
+    if (c1) ++i;
+    name.push_back(c1 || c < 0x20 || c == 0x7F || c == '/' ? '_' : converted[i]);
+  }
   return name;
 }
 

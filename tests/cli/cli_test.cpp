@@ -334,6 +334,15 @@ TEST(TerminalUi, MessageBoxesAreTheirExactTextOnStandardError) {
   EXPECT_EQ(t.err.str(), std::string(msg::kLinkError) + "\n" + std::string(msg::kAllReceived) + "\n");
   t.ui.Diagnostic(msg::kDiagTransport14);
   EXPECT_EQ(t.out.str(), std::string(msg::kDiagTransport14) + "\n");
+  // A name that would drive the terminal shows its control characters
+  // escaped; a message keeps its line breaks, a name in a question does not.
+  Terminal named;
+  named.ui.ShowMessage("a\n\x1B[2J\x07\r\xC2\x9B", msg::kCaption, Icon::Information, Buttons::Ok);
+  EXPECT_EQ(named.err.str(), "a\n\\x1B[2J\\x07\\x0D\\x9B\n");
+  Terminal asked("", false);
+  (void)asked.ui.AskReplaceFile("/t/a\nb\x1B]0;x\x07");
+  EXPECT_EQ(asked.err.str().substr(0, asked.err.str().find('\n', 1)),
+            std::string(msg::kReplaceFileQuestion) + " /t/a\\x0Ab\\x1B]0;x\\x07");
 }
 
 TEST(TerminalUi, QuestionsAreAnsweredByOptionTerminalOrNo) {

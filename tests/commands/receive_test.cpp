@@ -178,7 +178,13 @@ TEST(ReceiveFiles, HostileNamesStayInsideTheTarget) {
   EXPECT_FALSE(fs::exists(outside / "new.txt"));
   EXPECT_EQ(ReadAll(outside / "victim.txt"), Bytes({'k', 'e', 'e', 'p'}));
   EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(msg::kSomeNotCreated)});
-  EXPECT_EQ(ReceivedName(std::string_view("a\0b", 3)), "a_b");
+  // Control characters never reach a local name: ESC, BEL, CR, LF, DEL, C1.
+  for (const auto& [gbk, local] :
+       std::vector<std::pair<std::string, std::string>>{{std::string("a\0b", 3), "a_b"},
+                                                        {"\x1B]0;x\x07\x1B[2J", "_]0;x__[2J"},
+                                                        {"a\r\nb\x7F", "a__b_"},
+                                                        {"\xD6\xD0\t", "中_"}})
+    EXPECT_EQ(ReceivedName(gbk), local) << local;
 }
 
 TEST(ReceiveFiles, ALocalFileOfOtherContentIsReplacedOnlyWhenTheUserSaysSo) {
