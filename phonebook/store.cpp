@@ -215,23 +215,45 @@ std::size_t ReplaceAll(std::string& text, std::string_view what, std::string_vie
   return count;
 }
 
+RecordCheck StoreForm(const PhonebookRecord& fields, PhonebookRecord& clean, std::string& record) {
+  for (int k = 0; k < PhonebookRecord::kFieldCount; ++k) clean.Field(k) = CleanField(fields.Field(k));
+  // The limit counts the line breaks the store then drops.
+  const std::size_t size = BuildRecord(clean).size();
+  for (int k = 0; k < PhonebookRecord::kFieldCount; ++k) ReplaceAll(clean.Field(k), "\r\n", "");
+  if (clean.name.empty()) return RecordCheck::kNoName;
+  if (size >= kRecordLimit) return RecordCheck::kTooLong;
+  record = BuildRecord(clean);
+  return RecordCheck::kOk;
+}
+
+bool SplitRecord(std::string_view record, PhonebookRecord& fields) {
+  if (record.empty() || record.front() != kMarkName || record.back() != kMarkEnd) return false;
+  std::size_t start = 1;
+  for (int k = 0; k < PhonebookRecord::kFieldCount; ++k) {
+    const auto end = record.find(static_cast<char>(0x10 + k + 1), start);
+    if (end == std::string_view::npos) return false;
+    fields.Field(k) = std::string(record.substr(start, end - start));
+    start = end + 1;
+  }
+  return start == record.size();
+}
+
 SaveOutcome SaveRecord(const PhonebookRecord& fields, EditMode mode, std::string_view previousName,
                        const std::string& storePath, UserInterface& ui) {
   SaveOutcome outcome;
   PhonebookRecord clean;
-  for (int k = 0; k < PhonebookRecord::kFieldCount; ++k) clean.Field(k) = CleanField(fields.Field(k));
-
-  if (clean.name.empty()) {
-    ui.ShowMessage(msg::kNameEmpty, msg::kCaption, Icon::Warning);
-    outcome.focusField = 0;
-    return outcome;
+  std::string record;
+  switch (StoreForm(fields, clean, record)) {
+    case RecordCheck::kNoName:
+      ui.ShowMessage(msg::kNameEmpty, msg::kCaption, Icon::Warning);
+      outcome.focusField = 0;
+      return outcome;
+    case RecordCheck::kTooLong:
+      ui.ShowMessage(msg::kRecordTooLong, msg::kCaption, Icon::Error);
+      return outcome;
+    case RecordCheck::kOk:
+      break;
   }
-  std::string record = BuildRecord(clean);
-  if (record.size() >= kRecordLimit) {
-    ui.ShowMessage(msg::kRecordTooLong, msg::kCaption, Icon::Error);
-    return outcome;
-  }
-  ReplaceAll(record, "\r\n", "");
 
   const FileLock lock = LockStore(storePath);
   std::string text;

@@ -99,6 +99,17 @@ struct SaveOutcome {
   std::string entry;    // " " + Name (GBK), the list's form of the name
 };
 
+// A record by the store's rules, as the record dialog applies them: its
+// fields cleaned of control bytes, it must have a Name and stay below
+// kRecordLimit bytes; line breaks are removed. kOk with the stored form in
+// record, or why it may not be stored.
+enum class RecordCheck { kOk, kNoName, kTooLong };
+RecordCheck StoreForm(const PhonebookRecord& fields, PhonebookRecord& clean, std::string& record);
+
+// The fields of a record in the store's form (markers included); false when
+// its markers are not the eleven in order.
+bool SplitRecord(std::string_view record, PhonebookRecord& fields);
+
 // Saves a record given in GBK. previousName is used in edit mode.
 SaveOutcome SaveRecord(const PhonebookRecord& fields, EditMode mode, std::string_view previousName,
                        const std::string& storePath, UserInterface& ui);

@@ -32,6 +32,18 @@ bool WellFormed(std::string_view record) {
   return expected == 0x1C;
 }
 
+// A name as the list of refused records shows it: at most 32 bytes, cut
+// between two characters.
+std::string ShortName(const std::string& gbk) {
+  std::size_t end = 0;
+  while (end < gbk.size()) {
+    const std::size_t length = static_cast<unsigned char>(gbk[end]) >= 0x81 ? 2 : 1;
+    if (end + length > 32) break;
+    end += length;
+  }
+  return gbk.substr(0, std::min(end, gbk.size()));
+}
+
 }  // namespace
 
 void PhonebookExchange::BeginProgress() {
@@ -280,13 +292,26 @@ MergeResult PhonebookExchange::MergeRecords(std::string_view received, std::stri
     if (b == std::string_view::npos) break;
     pos = received.find(kMarkEnd, b);
     if (pos == std::string_view::npos) break;
-    const std::string_view key = received.substr(a, b - a + 1);
-    const std::string_view record = received.substr(a, pos - a + 1);
-    const std::string_view name = key.substr(1, key.size() - 2);
-    const auto at = store.find(key);
-    if (!WellFormed(record)) {
+    const std::string_view raw = received.substr(a, pos - a + 1);
+    // The rules of the record dialog hold for what the reader sends too.
+    PhonebookRecord fields, clean;
+    std::string record;
+    RecordCheck check = RecordCheck::kOk;
+    if (!WellFormed(raw) || !SplitRecord(raw, fields)) {
       ++result.skipped;
-    } else if (at == std::string::npos) {
+      if (ProgressWindow* window = progress()) window->StepIt(Bar::Overall);
+      continue;
+    }
+    if ((check = StoreForm(fields, clean, record)) != RecordCheck::kOk) {
+      result.refused.push_back(GbkToUtf8(ShortName(clean.name)) +
+                               std::string(check == RecordCheck::kNoName ? msg::kRefusedNoName : msg::kRefusedTooLong));
+      if (ProgressWindow* window = progress()) window->StepIt(Bar::Overall);
+      continue;
+    }
+    const std::string key = NameKey(clean.name);
+    const std::string_view name = clean.name;
+    const auto at = store.find(key);
+    if (at == std::string::npos) {
       store.insert(store.empty() ? 0 : store.size() - 1, record);
       list_.MergeName(name);
       ++result.added;
@@ -362,7 +387,13 @@ PhonebookResult PhonebookExchange::ReceivePhonebook() {
   }
   lock.Release();
   if (window != nullptr) window->Hide();
-  ui_.ShowMessage(msg::kPhonebookReceived, msg::kCaption, Icon::Information);
+  if (merged.refused.empty()) {
+    ui_.ShowMessage(msg::kPhonebookReceived, msg::kCaption, Icon::Information);
+  } else {
+    std::string detail(msg::kRecordsRefusedHeading);
+    for (const std::string& entry : merged.refused) detail += "\n" + entry;
+    ui_.ShowMessageWithDetail(msg::kPhonebookReceived, msg::kCaption, Icon::Information, detail);
+  }
   Finish();
   return PhonebookResult::Done;
 }

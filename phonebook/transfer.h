@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "common/ui.h"
@@ -31,6 +32,8 @@ struct MergeResult {
   std::string store;  // the merged store text
   bool cancelled = false;
   int added = 0, replaced = 0, skipped = 0;
+  // Records the store's rules kept out: each name (UTF-8) and the reason.
+  std::vector<std::string> refused;
 };
 
 class PhonebookExchange {

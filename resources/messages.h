@@ -211,6 +211,11 @@ inline constexpr std::string_view kReceiveByteError1 = "接收字节错误 1!";
 inline constexpr std::string_view kReceiveByteError2 = "接收字节错误 2 !";
 inline constexpr std::string_view kReceiveByteError3 = "接收字节错误 3 !";
 inline constexpr std::string_view kPhonebookReceived = "电话本数据接收成功!";
+// Heads the list of received records the phonebook's rules kept out, each
+// with its reason.
+inline constexpr std::string_view kRecordsRefusedHeading = "以下记录不合电话本的规则，没有存入：";
+inline constexpr std::string_view kRefusedNoName = "（姓名为空）";
+inline constexpr std::string_view kRefusedTooLong = "（记录太长）";
 inline constexpr std::string_view kConfirmClearPhonebook = "确认是否清空卓卷电子书中的电话本?";
 inline constexpr std::string_view kPhonebookCleared = "电话本数据已被清空！";
 

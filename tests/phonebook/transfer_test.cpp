@@ -279,6 +279,18 @@ TEST(ReceivePhonebook, ReplaceAllReplacesEveryLaterDuplicateWithoutAsking) {
   EXPECT_EQ(rig.ui.Fake(ProgressKind::Phonebook)->bars[Bar::Overall].steps, 3 + 4);
 }
 
+TEST(ReceivePhonebook, ReceivedRecordsKeepTheRulesOfTheRecordDialog) {
+  Rig rig;
+  rig.Open(Rec("Ann", "1"));
+  const MergeResult merged = rig.exchange->MergeRecords(
+      Rec("") + Rec("Big", std::string(20000, '1')) + Rec("Li\r\nSi", "2") + Rec("\r\n", "3") + Rec("Wu\x07", "4"),
+      Store(Rec("Ann", "1")));
+  EXPECT_EQ(merged.store, Store(Rec("Ann", "1") + Rec("LiSi", "2") + Rec("Wu", "4")));
+  EXPECT_EQ(StoreDamage(merged.store), 0);
+  EXPECT_EQ(merged.refused, (std::vector<std::string>{"（姓名为空）", "Big（记录太长）", "（姓名为空）"}));
+  EXPECT_EQ(rig.list.Texts(), (std::vector<std::string>{" Ann", " LiSi", " Wu"}));
+}
+
 TEST(ReceivePhonebook, CancelLeavesStoreAndListAsTheyWere) {
   Rig rig;
   const std::string before = Store(Rec("Cid", "1") + Rec("Ann", "1"));
