@@ -112,10 +112,11 @@ QUIREL_CLI_COMMAND({"convert", "convert one document to the reader's e-book rows
                     "is refused, and so are damaged and DRM-protected books.\n\n"
                     "  --font large   rows of 16 bytes\n"
                     "  --font small   rows of 20 bytes (the default)\n\n"
-                    "The work files stay in the system directory. Exit status: 0 done, 1 failed\n"
-                    "(the reason is printed: an unreadable INPUT, a file that is no text, a damaged\n"
-                    "or protected book, a word-processor document without LibreOffice, an OUTPUT\n"
-                    "that is INPUT itself or cannot be written), 64 bad usage.\n",
+                    "The work files go in a folder of this run's own, removed at the end. Exit\n"
+                    "status: 0 done, 1 failed (the reason is printed: an unreadable INPUT, a file\n"
+                    "that is no text, a damaged or protected book, a word-processor document\n"
+                    "without LibreOffice, an OUTPUT that is INPUT itself or cannot be written),\n"
+                    "64 bad usage.\n",
                     &RunConvert});
 
 }  // namespace quirel::cli

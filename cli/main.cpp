@@ -67,7 +67,7 @@ constexpr const char* kGlobalOptions =
     "                       bridge:tcp:HOST:PORT    register accesses over TCP (e.g. 127.0.0.1:7378)\n"
     "  --home DIR         program directory: config.ini, phonebook store (environment QUIREL_HOME;\n"
     "                     default $XDG_DATA_HOME/quirel)\n"
-    "  --system-dir DIR   system directory: the reader's system files, work files (environment\n"
+    "  --system-dir DIR   system directory: the reader's system files, work folders (environment\n"
     "                     QUIREL_SYSTEM_DIR; default $XDG_DATA_HOME/quirel/system)\n"
     "  --yes, --no        answer every question with yes or no (otherwise asked on the terminal;\n"
     "                     no when standard input is not a terminal)\n"
