@@ -13,7 +13,7 @@
 
 #include "convert/convert.h"
 
-struct _xmlNode;  // libxml2's xmlNode
+struct _xmlNode;  // NOLINT(bugprone-reserved-identifier): libxml2's own name for xmlNode
 
 namespace quirel::convert {
 
