@@ -138,9 +138,14 @@ class MainContext final : public Context {
       Clock& clock = opened_.virtualReader != nullptr ? static_cast<Clock&>(virtualClock_) : systemClock_;
       link_ = std::make_unique<Link>(*opened_.port, clock, ui_);
       link_->portProblem = opened_.note;  // shown with the detection error
-      // Held until the program ends: it runs one command.
+      // Held until the program ends: it runs one command, which another
+      // program holding the reader leaves nothing to do.
       claim_ =
           std::make_unique<reader::PortClaim>(reader::PortLockPath(portSpec_, env()), "quirel " + commandName_, ui_);
+      if (!claim_->Take()) {
+        env_.reset();  // its work folder goes now
+        std::exit(kExitFailed);
+      }
       link_->claimPort = [this] { return claim_->Take(); };
       link_->DetectParallelPort();
     }

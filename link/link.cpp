@@ -103,7 +103,12 @@ void Link::DetectParallelPort() {
 
 LinkResult Link::OpenLink() {
   if (claimPort) {
-    if (!claimPort()) return LinkResult::kFailed;
+    // Another program has the reader: as good as no reader for this one,
+    // so a job ends at once instead of failing file by file.
+    if (!claimPort()) {
+      linkLost = 1;
+      return LinkResult::kFailed;
+    }
     if (!detected_) ports = DetectPorts(port_, ui_, portProblem);
     detected_ = true;
   }

@@ -83,7 +83,12 @@ bool PortClaim::Take() {
   }
   if (refusalShown_) return false;
   refusalShown_ = true;
+  // The holder writes its name just after taking the lock.
   std::string holder = FileLock::HolderOf(lockPath_);
+  for (int tries = 0; holder.empty() && tries < 10; ++tries) {
+    ::usleep(10000);
+    holder = FileLock::HolderOf(lockPath_);
+  }
   if (holder.empty()) holder = lockPath_;
   ui_.ShowMessage(std::string(msg::kPortBusy) + holder, msg::kCaption, Icon::Error);
   return false;

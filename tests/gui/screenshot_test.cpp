@@ -236,5 +236,34 @@ TEST(Screenshots, ReplaceQuestionNameWarningAndReportList) {
   rig.ui().boxHook = hook;
 }
 
+TEST(Screenshots, FolderNameBoxBusyReaderAndKeptFiles) {
+  if (ShotDir().isEmpty()) GTEST_SKIP() << "QUIREL_SCREENSHOT_DIR not set";
+  InstallQtTranslations();
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  CreateDirectoryDialog folder(&rig.dialog());
+  for (const QChar c : QStringLiteral("一二三四五六七八九十")) folder.edit()->insert(QString(c));
+  folder.show();
+  Settle(500);
+  EXPECT_TRUE(folder.grab().save(ShotDir() + QStringLiteral("/folder_name_box.png")));
+  folder.hide();
+  const auto hook = std::move(rig.ui().boxHook);
+  rig.ui().boxHook = nullptr;
+  for (const char* name : {"reader_busy.png", "received_kept.png"}) {
+    QTimer::singleShot(800, [name] {
+      QWidget* box = QApplication::activeModalWidget();
+      ASSERT_NE(box, nullptr);
+      EXPECT_TRUE(box->grab().save(ShotDir() + QLatin1Char('/') + QString::fromLatin1(name)));
+      box->close();
+    });
+    if (std::string_view(name) == "reader_busy.png")
+      rig.ui().ShowMessage(std::string(msg::kPortBusy) + "quirel send（进程 4380）", msg::kCaption, Icon::Error);
+    else
+      rig.ui().ShowMessageWithDetail(" 3" + std::string(msg::kReceivedSomeKeptSuffix), msg::kCaption, Icon::Information,
+                                     std::string(msg::kKeptHeading) + "\n/home/user/电子书/天龙八部第一卷.txt");
+  }
+  rig.ui().boxHook = hook;
+}
+
 }  // namespace
 }  // namespace quirel::app::testing
