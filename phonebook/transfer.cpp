@@ -311,7 +311,9 @@ MergeResult PhonebookExchange::MergeRecords(std::string_view received, std::stri
     const std::string key = NameKey(clean.name);
     const std::string_view name = clean.name;
     const auto at = store.find(key);
-    if (at == std::string::npos) {
+    if (at != std::string::npos && RecordAt(store, at) == record) {
+      // Every field as stored: nothing to ask about, nothing to change.
+    } else if (at == std::string::npos) {
       store.insert(store.empty() ? 0 : store.size() - 1, record);
       list_.MergeName(name);
       ++result.added;
