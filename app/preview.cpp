@@ -202,8 +202,11 @@ void PreviewFromWindow(CMyFileDialog& dialog) {
 
   settings.previewFormat = 2;
   convert::Context ctx{dialog.env(), ui, settings.rowWidth};
+  const int shown = ui.MessagesShown();
   if (convert::ConvertForPreview(ctx, previewPath) != convert::ConvertResult::kDone) {
-    ui.ShowMessage(msg::kPreviewFailed, msg::kCaption, Icon::Error);
+    // The conversion's own box (a file that is no text, a damaged book) is
+    // the one box of this failure; otherwise the preview's.
+    if (ui.MessagesShown() == shown) ui.ShowMessage(msg::kPreviewFailed, msg::kCaption, Icon::Error);
     return;
   }
   StartViewer(dialog);

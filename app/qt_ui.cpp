@@ -69,6 +69,7 @@ Answer QtUserInterface::ShowMessageWithDetail(std::string_view text, std::string
 }
 
 Answer QtUserInterface::ShowBox(const BoxRecord& record) {
+  ++messagesShown_;
   boxes.push_back(record);
   if (boxes.size() > kKept) boxes.pop_front();
   if (boxHook) return boxHook(record);

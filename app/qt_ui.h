@@ -44,6 +44,9 @@ class QtUserInterface final : public UserInterface {
   QWidget* mainWindow() const { return main_; }
   // Diagnostics are also appended to this file when it is set.
   void SetLogFile(std::string path) { logFile_ = std::move(path); }
+  // How many message boxes have been shown so far: a caller that reports a
+  // failure only when nothing else did shows one box per failure.
+  int MessagesShown() const { return messagesShown_; }
 
   Answer ShowMessage(std::string_view text, std::string_view caption, Icon icon,
                      Buttons buttons = Buttons::Ok) override;
@@ -95,6 +98,7 @@ class QtUserInterface final : public UserInterface {
   QPointer<QWidget> main_;
   QPointer<QWidget> phonebook_;
   std::string logFile_;
+  int messagesShown_ = 0;
   QElapsedTimer sincePump_;
   std::map<ProgressKind, std::unique_ptr<ProgressDialog>> progress_;
 };

@@ -181,10 +181,8 @@ LinkResult ReceiveFiles(Link& link, std::uint8_t mode, const std::string& target
     return end(result);
   };
 
-  if (link.OpenLink() != LinkResult::kDone) {
-    ui.ShowMessage(msg::kReceiveLinkFailed, msg::kCaption, Icon::Error);
-    return end(LinkResult::kFailed);
-  }
+  // A link that does not open has said so in its own box.
+  if (link.OpenLink() != LinkResult::kDone) return end(LinkResult::kFailed);
   for (int i = 0; i < 10; ++i) {
     if (link.SendByte(mode) != LinkResult::kDone) {
       ui.ShowMessage(msg::kReceiveLinkFailed, msg::kCaption, Icon::Error);
