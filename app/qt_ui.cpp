@@ -75,7 +75,10 @@ Answer QtUserInterface::ShowBox(const BoxRecord& record) {
   if (boxHook) return boxHook(record);
 
   QMessageBox box(BoxIcon(record.icon), Text(record.caption), Text(record.text),
-                  record.buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, Owner());
+                  record.buttons == Buttons::YesNo      ? QMessageBox::Yes | QMessageBox::No
+                  : record.buttons == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
+                                                        : QMessageBox::Ok,
+                  Owner());
   box.setTextFormat(Qt::PlainText);
   box.setFont(DialogFont());
   // Shown under the fixed text, in the same box: no click needed to read it.
@@ -83,6 +86,7 @@ Answer QtUserInterface::ShowBox(const BoxRecord& record) {
   Attach(&box, main_);
   const int result = box.exec();
   if (record.buttons == Buttons::Ok) return Answer::Ok;
+  if (record.buttons == Buttons::OkCancel) return result == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
   return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 

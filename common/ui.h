@@ -10,8 +10,9 @@
 namespace quirel {
 
 enum class Icon { None, Information, Warning, Error, Question };
-enum class Buttons { Ok, YesNo };
-enum class Answer { Ok, Yes, No };
+// OkCancel: a notice the user may stop at (Cancel) before anything happens.
+enum class Buttons { Ok, YesNo, OkCancel };
+enum class Answer { Ok, Yes, No, Cancel };
 
 // The modeless progress windows. Each kind exists at most once; creating a
 // new one destroys the window left by the previous run of that kind.

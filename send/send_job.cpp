@@ -128,7 +128,7 @@ void SendJob::PlanFolder(int level, const std::string& dir, const std::string& d
   walkChain_.pop_back();
 }
 
-void SendJob::Plan(const std::vector<const SendEntryItem*>& folders, const std::vector<const SendEntryItem*>& files) {
+bool SendJob::Plan(const std::vector<const SendEntryItem*>& folders, const std::vector<const SendEntryItem*>& files) {
   plan_.clear();
   planIndex_.clear();
   for (const SendEntryItem* folder : folders) {
@@ -138,10 +138,10 @@ void SendJob::Plan(const std::vector<const SendEntryItem*>& folders, const std::
   }
   walkChain_.clear();
   for (const SendEntryItem* file : files) PlanFile(file->realPath, LowerAscii(file->realPath), 0);
-  ResolveCollisions();
+  return ResolveCollisions();
 }
 
-void SendJob::ResolveCollisions() {
+bool SendJob::ResolveCollisions() {
   // The reader keeps one file per name in a folder: a second one of the same
   // name would silently replace the first. Names are compared as the header
   // carries them (cut to 14 bytes, the extension to 3).
@@ -186,7 +186,9 @@ void SendJob::ResolveCollisions() {
     if (group.size() < 2) continue;
     for (std::size_t i : group) lines += "\n" + plan_[i].realPath + " → " + shownName(plan_[i]);
   }
-  if (!lines.empty()) link_.ui().ShowMessage(std::string(msg::kNameCollision) + lines, msg::kCaption, Icon::Warning);
+  // Nothing has gone yet: the user may stop here rather than have files renamed.
+  return lines.empty() || link_.ui().ShowMessage(std::string(msg::kNameCollision) + lines, msg::kCaption, Icon::Warning,
+                                                 Buttons::OkCancel) != Answer::Cancel;
 }
 
 SendJob::PlannedFile* SendJob::Planned(const std::vector<NameRecord>& records) {
@@ -343,7 +345,7 @@ LinkResult SendJob::Run(const SendList& list) {
   std::vector<const SendEntryItem*> folders, files;
   for (const SendEntryItem& item : list.Items()) (item.isFolder ? folders : files).push_back(&item);
   // Before anything moves, so that the user learns of renamed files first.
-  Plan(folders, files);
+  if (!Plan(folders, files)) return LinkResult::kInterrupted;
   struct CurrentGuard {
     std::string& current;
     ~CurrentGuard() { current.clear(); }
@@ -448,7 +450,8 @@ LinkResult SendJob::Run(const SendList& list) {
   } else if (missingCount == 0) {
     ui.ShowMessage(report, msg::kCaption, Icon::Information);
   } else {
-    ui.ShowMessageWithDetail(report, msg::kCaption, Icon::Information, std::string(msg::kNotSentHeading) + missing);
+    // Fewer files went than were chosen: a warning, not a notice.
+    ui.ShowMessageWithDetail(report, msg::kCaption, Icon::Warning, std::string(msg::kNotSentHeading) + missing);
   }
   ui.RedrawWindow(Window::Main);
   window.Hide();

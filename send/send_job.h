@@ -80,10 +80,10 @@ class SendJob {
   bool WordText(const std::string& document, const std::string& workCopy, bool inInstance);
   // Lists the job's files and gives a distinct name to each that would meet
   // an earlier one in the same reader folder.
-  void Plan(const std::vector<const SendEntryItem*>& folders, const std::vector<const SendEntryItem*>& files);
+  bool Plan(const std::vector<const SendEntryItem*>& folders, const std::vector<const SendEntryItem*>& files);
   void PlanFolder(int level, const std::string& dir, const std::string& dirAsSent);
   void PlanFile(const std::string& realPath, const std::string& asSent, int depth);
-  void ResolveCollisions();
+  bool ResolveCollisions();  // false: the user stopped the job at the name-clash notice
   // The planned file now in work (currentReal_ in the folder of records).
   PlannedFile* Planned(const std::vector<NameRecord>& records);
 

@@ -103,6 +103,7 @@ class GuiRig {
     ui.boxHook = [this](const BoxRecord& box) {
       if (onBox) onBox(box);
       if (box.buttons == Buttons::Ok) return Answer::Ok;
+      if (box.buttons == Buttons::OkCancel && (answers.empty() || answers.front() != Answer::Cancel)) return Answer::Ok;
       if (answers.empty()) {
         ADD_FAILURE() << "unscripted question: " << box.text;
         return Answer::No;

@@ -263,8 +263,15 @@ TEST(SendJob, NamesThatMeetInOneReaderFolderGoUnderNumberedNames) {
                                          rig.Local("Vol/天龙八部第一卷上册.txt").string() + " → 天龙八部第一卷.txt\n" +
                                          rig.Local("Vol/天龙八部第一卷下册.txt").string() + " → 天龙八部第一~3.txt");
   EXPECT_EQ(rig.ui.messages[0].icon, Icon::Warning);
+  EXPECT_EQ(rig.ui.messages[0].buttons, Buttons::OkCancel);
   EXPECT_EQ(windowsAtWarning, 0);
   EXPECT_EQ(rig.ui.messages[1].text, Report(6));
+  // Cancel at the notice stops the job before anything is sent.
+  const std::size_t commands = rig.Commands().size();
+  rig.ui.answers.push_back(Answer::Cancel);
+  EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kInterrupted);
+  EXPECT_EQ(rig.Commands().size(), commands);
+  EXPECT_EQ(rig.ui.messages.size(), 3u);
 }
 
 TEST(SendJob, FailingSingleFileLowersTheCount) {
@@ -274,6 +281,7 @@ TEST(SendJob, FailingSingleFileLowersTheCount) {
   rig.AddFile("more.txt", "m");
   EXPECT_EQ(rig.Run(kKeepFormat), LinkResult::kFailed);
   EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{std::string(msg::kSomeNotSent), Report(2)}));
+  EXPECT_EQ(rig.ui.messages.back().icon, Icon::Warning);  // fewer went than were chosen
   EXPECT_EQ(Files(rig.Commands()).size(), 2u);
   EXPECT_EQ(rig.Progress().bars[Bar::Overall].pos, 2);
 }

@@ -88,6 +88,12 @@ class FakeUi final : public UserInterface {
   Answer ShowMessage(std::string_view text, std::string_view caption, Icon icon, Buttons buttons) override {
     messages.push_back({std::string(text), std::string(caption), icon, buttons});
     if (onMessage) onMessage(messages.back());
+    if (buttons == Buttons::OkCancel) {
+      // Ok unless the test scripted a Cancel.
+      if (answers.empty() || answers.front() != Answer::Cancel) return Answer::Ok;
+      answers.pop_front();
+      return Answer::Cancel;
+    }
     if (buttons == Buttons::YesNo) {
       if (answers.empty()) {
         ADD_FAILURE() << "unscripted question: " << text;
