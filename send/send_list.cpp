@@ -1,7 +1,11 @@
 #include "send/send_list.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <utility>
 
+#include "common/ini.h"
 #include "common/text.h"
 
 namespace quirel::send {
@@ -35,6 +39,7 @@ std::string SendList::FolderEntryText(const std::string& folder) { return LowerA
 void SendList::Insert(SendEntryItem item) {
   const auto at = std::upper_bound(items_.begin(), items_.end(), item, Before);
   items_.insert(at, std::move(item));
+  Changed();
 }
 
 void SendList::AddFile(const std::string& absolutePath) {
@@ -55,7 +60,40 @@ void SendList::AddFolder(const std::string& absolutePath) {
 }
 
 void SendList::Remove(std::size_t index) {
-  if (index < items_.size()) items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+  if (index >= items_.size()) return;
+  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+  Changed();
+}
+
+bool SendList::Save(const std::string& path) const {
+  std::string bytes;
+  for (const SendEntryItem& item : items_) {
+    bytes += item.isFolder ? 'D' : 'F';
+    bytes += item.realPath;
+    bytes += '\0';
+  }
+  return WriteFileAtomically(path, bytes);
+}
+
+bool SendList::Load(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::vector<std::pair<char, std::string>> entries;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t end = bytes.find('\0', at);
+    // Every record has its kind, an absolute path and its end.
+    if (end == std::string::npos || end - at < 3 || (bytes[at] != 'F' && bytes[at] != 'D') || bytes[at + 1] != '/')
+      return false;
+    entries.emplace_back(bytes[at], bytes.substr(at + 1, end - at - 1));
+    at = end + 1;
+  }
+  const std::function<void()> keep = std::move(changed);
+  changed = nullptr;  // one change at the end, not one per entry
+  for (const auto& [kind, real] : entries) kind == 'D' ? AddFolder(real) : AddFile(real);
+  changed = keep;
+  if (!entries.empty()) Changed();
+  return true;
 }
 
 }  // namespace quirel::send

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +32,21 @@ class SendList {
   void AddFolder(const std::string& absolutePath);
 
   void Remove(std::size_t index);
-  void Clear() { items_.clear(); }
+  void Clear() {
+    items_.clear();
+    Changed();
+  }
+
+  // Called after every change, so that the list can be kept on disk.
+  std::function<void()> changed;
+
+  // The list as a file: one entry per record, its kind ('F' file, 'D'
+  // folder) and real path, each record ended by a NUL (a path may hold any
+  // other byte). Save writes it safely; Load adds the entries of a file that
+  // Save wrote (one that is missing or damaged adds nothing) and reports
+  // whether the file was sound.
+  bool Save(const std::string& path) const;
+  bool Load(const std::string& path);
 
   const std::vector<SendEntryItem>& Items() const { return items_; }
   std::size_t size() const { return items_.size(); }
@@ -43,6 +58,9 @@ class SendList {
 
  private:
   void Insert(SendEntryItem item);
+  void Changed() {
+    if (changed) changed();
+  }
 
   std::vector<SendEntryItem> items_;
 };

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "send/send_list.h"
 
 namespace quirel::send {
@@ -67,6 +70,32 @@ TEST(SendList, RemoveAndClear) {
   EXPECT_EQ(list.size(), 1u);
   list.Clear();
   EXPECT_TRUE(list.empty());
+}
+
+TEST(SendList, KeptOnDiskAcrossRunsAndEveryChangeIsTold) {
+  const std::string path = (std::filesystem::temp_directory_path() / "quirel-sendlist-test").string();
+  SendList list;
+  int changes = 0;
+  list.changed = [&] { ++changes; };
+  list.AddFolder("/home/u/小说/");
+  list.AddFile("/home/u/a\nb c.TXT");
+  list.Remove(5);  // no entry there: no change
+  ASSERT_TRUE(list.Save(path));
+  EXPECT_EQ(changes, 2);
+  SendList restored;
+  restored.changed = [&] { ++changes; };
+  ASSERT_TRUE(restored.Load(path));
+  EXPECT_EQ(changes, 3);  // one for the whole list
+  EXPECT_EQ(Texts(restored), Texts(list));
+  EXPECT_EQ(restored.Items()[1].realPath, "/home/u/a\nb c.TXT");
+  // A file cut short or not written by Save adds nothing.
+  for (const std::string& damaged : {std::string("D/home/u/x\0F/home/u/y", 21), std::string("X/a\0", 4)}) {
+    std::ofstream(path, std::ios::binary) << damaged;
+    SendList fresh;
+    EXPECT_FALSE(fresh.Load(path));
+    EXPECT_TRUE(fresh.empty());
+  }
+  std::filesystem::remove(path);
 }
 
 }  // namespace
