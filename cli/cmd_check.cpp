@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/translate.h"
 #include "common/ini.h"
 #include "convert/ebook_check.h"
 #include "viewer/rows.h"
@@ -19,14 +20,14 @@ int RunCheck(Context& context) {
   int width = 0;
   std::vector<std::string> files;
   if (const int usage = FilesAndFont(context, files, width); usage != kExitDone) return usage;
-  if (files.empty()) return context.Usage("needs at least one FILE");
+  if (files.empty()) return context.Usage(Tr("needs at least one FILE"));
 
   int status = kExitDone;
   for (const std::string& file : files) {
     std::ifstream in(file, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (!in && !in.eof()) {
-      std::cerr << "quirel check: cannot read " << file << '\n';
+      std::cerr << Tr("quirel check: cannot read %s", {file}) << '\n';
       status = kExitFailed;
       continue;
     }
@@ -62,20 +63,20 @@ int RunCheck(Context& context) {
 
 }  // namespace
 
-QUIREL_CLI_COMMAND({"check", "check e-book files the way the reader reads them",
-                    "quirel check [--font large|small] FILE...\n\n"
-                    "Reads each FILE as the reader's rows and names every fault, by row and\n"
-                    "column (both from 1): a last row shorter than the others, a control byte,\n"
-                    "a byte 0x80..0xA0 outside a character, a character whose first byte stands\n"
-                    "on an odd column or in a row's last column, and a character the reader's\n"
-                    "font does not hold. The first 20 faults of a file are shown, then how many\n"
-                    "there are in how many rows.\n\n"
-                    "  --font large   rows of 16 bytes\n"
-                    "  --font small   rows of 20 bytes\n"
-                    "Without --font the width is the one the file's own rows suggest, or the\n"
-                    "font config.ini names when they do not tell.\n\n"
-                    "Exit status: 0 no fault in any FILE, 1 a fault or an unreadable FILE,\n"
-                    "64 bad usage.\n",
+QUIREL_CLI_COMMAND({"check", N_("check e-book files the way the reader reads them"),
+                    N_("quirel check [--font large|small] FILE...\n\n"
+                       "Reads each FILE as the reader's rows and names every fault, by row and\n"
+                       "column (both from 1): a last row shorter than the others, a control byte,\n"
+                       "a byte 0x80..0xA0 outside a character, a character whose first byte stands\n"
+                       "on an odd column or in a row's last column, and a character the reader's\n"
+                       "font does not hold. The first 20 faults of a file are shown, then how many\n"
+                       "there are in how many rows.\n\n"
+                       "  --font large   rows of 16 bytes\n"
+                       "  --font small   rows of 20 bytes\n"
+                       "Without --font the width is the one the file's own rows suggest, or the\n"
+                       "font config.ini names when they do not tell.\n\n"
+                       "Exit status: 0 no fault in any FILE, 1 a fault or an unreadable FILE,\n"
+                       "64 bad usage.\n"),
                     &RunCheck});
 
 }  // namespace quirel::cli

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/translate.h"
 #include "common/text.h"
 #include "convert/convert.h"
 #include "resources/messages.h"
@@ -22,18 +23,18 @@ int RunConvert(Context& context) {
   int rowWidth = 20;
   std::vector<std::string> files;
   if (const int usage = FilesAndFont(context, files, rowWidth); usage != kExitDone) return usage;
-  if (files.size() != 2) return context.Usage("needs INPUT and OUTPUT");
+  if (files.size() != 2) return context.Usage(Tr("needs INPUT and OUTPUT"));
   const std::string& input = files[0];
   const std::string& output = files[1];
 
   std::error_code ec;
   if (!std::filesystem::is_regular_file(input, ec) || !std::ifstream(input, std::ios::binary)) {
-    std::cerr << "quirel convert: cannot read " << input << '\n';
+    std::cerr << Tr("quirel convert: cannot read %s", {input}) << '\n';
     return kExitFailed;
   }
   // Any name of INPUT itself (a link, another path): writing it would lose it.
   if (output != "-" && std::filesystem::equivalent(input, output, ec)) {
-    std::cerr << "quirel convert: " << output << " is " << input << " itself; name another OUTPUT\n";
+    std::cerr << Tr("quirel convert: %s is %s itself; name another OUTPUT", {output, input}) << '\n';
     return kExitFailed;
   }
   // A send would take such a document as plain text; asked for a conversion,
@@ -41,9 +42,10 @@ int RunConvert(Context& context) {
   const std::string name = std::filesystem::path(input).filename().string();
   if (convert::ClassifyName(LowerAscii(name)) == convert::kWordDocument && !convert::WordProgramFound()) {
     context.ui().ShowMessage(msg::kNoWordConvert, msg::kCaption, Icon::Information);
-    std::cerr << "quirel convert: " << name
-              << " is a word-processor document and LibreOffice was not found (soffice, or the program "
-                 "QUIREL_SOFFICE names)\n";
+    std::cerr << Tr("quirel convert: %s is a word-processor document and LibreOffice was not found (soffice, or "
+                    "the program QUIREL_SOFFICE names)",
+                    {name})
+              << '\n';
     return kExitFailed;
   }
 
@@ -59,7 +61,7 @@ int RunConvert(Context& context) {
   }
   std::filesystem::remove(work, ec);
   if (converted != convert::ConvertResult::kDone) {
-    std::cerr << "quirel convert: " << input << " was not converted\n";
+    std::cerr << Tr("quirel convert: %s was not converted", {input}) << '\n';
     return kExitFailed;
   }
 
@@ -67,7 +69,7 @@ int RunConvert(Context& context) {
     std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     std::cout.flush();
     if (!std::cout) {
-      std::cerr << "quirel convert: cannot write to standard output\n";
+      std::cerr << Tr("quirel convert: cannot write to standard output") << '\n';
       return kExitFailed;
     }
     return kExitDone;
@@ -78,9 +80,10 @@ int RunConvert(Context& context) {
   if (out) out.flush();
   if (!out) {
     const int error = errno;
-    std::cerr << "quirel convert: cannot write " << output;
-    if (error != 0) std::cerr << ": " << std::strerror(error);
-    std::cerr << '\n';
+    if (error != 0)
+      std::cerr << Tr("quirel convert: cannot write %s: %s", {output, std::strerror(error)}) << '\n';
+    else
+      std::cerr << Tr("quirel convert: cannot write %s", {output}) << '\n';
     return kExitFailed;
   }
   return kExitDone;
@@ -88,35 +91,35 @@ int RunConvert(Context& context) {
 
 }  // namespace
 
-QUIREL_CLI_COMMAND({"convert", "convert one document to the reader's e-book rows",
-                    "quirel convert [--font large|small] INPUT OUTPUT\n\n"
-                    "Converts INPUT exactly as a send in the convert format would and writes the\n"
-                    "bytes that would go to the reader to OUTPUT (\"-\": standard output). The kind\n"
-                    "comes from the name:\n"
-                    "  .txt                      text\n"
-                    "  .htm .html .xhtml         web page\n"
-                    "  .docx .odt                word-processor document, read directly (notes after\n"
-                    "                            their paragraph, deleted text and comments left out)\n"
-                    "  .doc .rtf .wps            word-processor document (through LibreOffice, which\n"
-                    "                            must be installed)\n"
-                    "  .epub                     EPUB 2 or 3 book, chapters in reading order\n"
-                    "  .fb2 .fb2.zip             FictionBook\n"
-                    "  .mobi .azw .azw3          Kindle book without DRM\n"
-                    "  .pdf                      PDF with text (not a scanned one)\n"
-                    "  .md .markdown             Markdown, its text without the markup (front\n"
-                    "                            matter, tags and footnote markers left out)\n"
-                    "  .ebk                      e-book (copied as it is)\n"
-                    "Anything else is taken as text. Text and pages may be GB, Big5, UTF-8,\n"
-                    "UTF-16 or GB18030; Unicode and Big5 text in Traditional characters comes out\n"
-                    "in simplified ones. A file that is no text (a picture, an archive, a program)\n"
-                    "is refused, and so are damaged and DRM-protected books.\n\n"
-                    "  --font large   rows of 16 bytes\n"
-                    "  --font small   rows of 20 bytes (the default)\n\n"
-                    "The work files go in a folder of this run's own, removed at the end. Exit\n"
-                    "status: 0 done, 1 failed (the reason is printed: an unreadable INPUT, a file\n"
-                    "that is no text, a damaged or protected book, a word-processor document\n"
-                    "without LibreOffice, an OUTPUT that is INPUT itself or cannot be written),\n"
-                    "64 bad usage.\n",
+QUIREL_CLI_COMMAND({"convert", N_("convert one document to the reader's e-book rows"),
+                    N_("quirel convert [--font large|small] INPUT OUTPUT\n\n"
+                       "Converts INPUT exactly as a send in the convert format would and writes the\n"
+                       "bytes that would go to the reader to OUTPUT (\"-\": standard output). The kind\n"
+                       "comes from the name:\n"
+                       "  .txt                      text\n"
+                       "  .htm .html .xhtml         web page\n"
+                       "  .docx .odt                word-processor document, read directly (notes after\n"
+                       "                            their paragraph, deleted text and comments left out)\n"
+                       "  .doc .rtf .wps            word-processor document (through LibreOffice, which\n"
+                       "                            must be installed)\n"
+                       "  .epub                     EPUB 2 or 3 book, chapters in reading order\n"
+                       "  .fb2 .fb2.zip             FictionBook\n"
+                       "  .mobi .azw .azw3          Kindle book without DRM\n"
+                       "  .pdf                      PDF with text (not a scanned one)\n"
+                       "  .md .markdown             Markdown, its text without the markup (front\n"
+                       "                            matter, tags and footnote markers left out)\n"
+                       "  .ebk                      e-book (copied as it is)\n"
+                       "Anything else is taken as text. Text and pages may be GB, Big5, UTF-8,\n"
+                       "UTF-16 or GB18030; Unicode and Big5 text in Traditional characters comes out\n"
+                       "in simplified ones. A file that is no text (a picture, an archive, a program)\n"
+                       "is refused, and so are damaged and DRM-protected books.\n\n"
+                       "  --font large   rows of 16 bytes\n"
+                       "  --font small   rows of 20 bytes (the default)\n\n"
+                       "The work files go in a folder of this run's own, removed at the end. Exit\n"
+                       "status: 0 done, 1 failed (the reason is printed: an unreadable INPUT, a file\n"
+                       "that is no text, a damaged or protected book, a word-processor document\n"
+                       "without LibreOffice, an OUTPUT that is INPUT itself or cannot be written),\n"
+                       "64 bad usage.\n"),
                     &RunConvert});
 
 }  // namespace quirel::cli

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/translate.h"
 #include "common/text.h"
 #include "phonebook/list.h"
 #include "phonebook/store.h"
@@ -74,13 +75,13 @@ std::string ParseFields(const std::vector<std::string>& args, std::size_t from,
     int field = -1;
     for (int k = 0; k < PhonebookRecord::kFieldCount; ++k)
       if (option == kFieldOptions[k]) field = k;
-    if (field < 0) return "unknown option: " + word;
+    if (field < 0) return Tr("unknown option: %s", {word});
     if (eq != std::string::npos) {
       fields[field] = word.substr(eq + 1);
     } else if (i + 1 < args.size()) {
       fields[field] = args[++i];
     } else {
-      return word + " needs a value";
+      return Tr("%s needs a value", {word});
     }
   }
   return {};
@@ -106,13 +107,13 @@ std::optional<std::size_t> FindListed(Context& context, const Book& book, const 
 }
 
 int RunList(Context& context, Book& book) {
-  if (context.args.size() != 1) return context.Usage("list takes no arguments");
+  if (context.args.size() != 1) return context.Usage(Tr("list takes no arguments"));
   for (std::size_t i = 0; i < book.list.Size(); ++i) std::cout << GbkToUtf8(book.list.Name(i)) << '\n';
   return kExitDone;
 }
 
 int RunShow(Context& context, Book& book) {
-  if (context.args.size() != 2) return context.Usage("show takes one name");
+  if (context.args.size() != 2) return context.Usage(Tr("show takes one name"));
   const auto index = FindListed(context, book, context.args[1]);
   if (!index) return kExitFailed;
   book.list.SelectOnly(*index);
@@ -135,8 +136,8 @@ int RunAdd(Context& context, Book& book) {
   std::optional<std::string> fields[PhonebookRecord::kFieldCount];
   std::vector<std::string> rest;
   if (std::string error = ParseFields(context.args, 1, fields, rest); !error.empty()) return context.Usage(error);
-  if (!rest.empty()) return context.Usage("unexpected argument: " + rest.front());
-  if (!fields[0]) return context.Usage("add needs --name");
+  if (!rest.empty()) return context.Usage(Tr("unexpected argument: %s", {rest.front()}));
+  if (!fields[0]) return context.Usage(Tr("add needs --name"));
   PhonebookRecord record;
   for (int k = 0; k < PhonebookRecord::kFieldCount; ++k) record.Field(k) = fields[k].value_or("");
   return SaveExit(SaveRecordUtf8(record, EditMode::Add, "", book.files.store, context.ui()));
@@ -146,7 +147,7 @@ int RunEdit(Context& context, Book& book) {
   std::optional<std::string> fields[PhonebookRecord::kFieldCount];
   std::vector<std::string> rest;
   if (std::string error = ParseFields(context.args, 1, fields, rest); !error.empty()) return context.Usage(error);
-  if (rest.size() != 1) return context.Usage("edit takes one name");
+  if (rest.size() != 1) return context.Usage(Tr("edit takes one name"));
   const auto index = FindListed(context, book, rest.front());
   if (!index) return kExitFailed;
   book.list.SelectOnly(*index);
@@ -159,7 +160,7 @@ int RunEdit(Context& context, Book& book) {
 }
 
 int RunDelete(Context& context, Book& book) {
-  if (context.args.size() < 2) return context.Usage("delete needs at least one name");
+  if (context.args.size() < 2) return context.Usage(Tr("delete needs at least one name"));
   book.list.ClearSelection();
   for (std::size_t i = 1; i < context.args.size(); ++i) {
     const auto index = FindListed(context, book, context.args[i]);
@@ -188,13 +189,13 @@ int RunExchange(Context& context, Book& book) {
     } else if (what == "receive" && word == "--on-duplicate" && i + 1 < context.args.size()) {
       value = context.args[++i];
     } else {
-      return context.Usage("unexpected argument: " + word);
+      return context.Usage(Tr("unexpected argument: %s", {word}));
     }
     const char* const names[] = {"ask", "replace", "skip", "replace-all", "cancel"};
     choice.reset();
     for (int c = 0; c < 5; ++c)
       if (value == names[c]) choice = c;
-    if (!choice) return context.Usage("--on-duplicate takes ask, replace, skip, replace-all or cancel");
+    if (!choice) return context.Usage(Tr("--on-duplicate takes ask, replace, skip, replace-all or cancel"));
     if (*choice == 0) choice.reset();
   }
   std::optional<DuplicateAnswer> fixed;
@@ -209,7 +210,7 @@ int RunExchange(Context& context, Book& book) {
 }
 
 int RunPhonebook(Context& context) {
-  if (context.args.empty()) return context.Usage("needs a subcommand");
+  if (context.args.empty()) return context.Usage(Tr("needs a subcommand"));
   const std::string& what = context.args[0];
   int (*run)(Context&, Book&) = nullptr;
   if (what == "list")
@@ -225,7 +226,7 @@ int RunPhonebook(Context& context) {
   else if (what == "send" || what == "receive" || what == "clear-reader")
     run = RunExchange;
   else
-    return context.Usage("unknown subcommand: " + what);
+    return context.Usage(Tr("unknown subcommand: %s", {what}));
   Book book;
   if (!OpenBook(context, book)) return kExitFailed;
   return run(context, book);
@@ -233,27 +234,27 @@ int RunPhonebook(Context& context) {
 
 }  // namespace
 
-QUIREL_CLI_COMMAND({"phonebook", "keep the phonebook; send it to, receive it from or clear it on the reader",
-                    "Usage: quirel phonebook list\n"
-                    "       quirel phonebook show NAME\n"
-                    "       quirel phonebook add --name N [FIELD OPTIONS]\n"
-                    "       quirel phonebook edit NAME [FIELD OPTIONS] [--name NEW]\n"
-                    "       quirel phonebook delete NAME...\n"
-                    "       quirel phonebook send\n"
-                    "       quirel phonebook receive [--on-duplicate ask|replace|skip|replace-all|cancel]\n"
-                    "       quirel phonebook clear-reader\n\n"
-                    "Field options: --mobile M --phone P --pager G --address A --company-name C\n"
-                    "--company-phone Q --fax F --web W --email E --note T (a line break in the note\n"
-                    "is removed when the record is stored). edit changes only the fields given.\n\n"
-                    "The phonebook is the file tarnviktelcom.tel in the program directory (--home);\n"
-                    "a damaged one is copied to tarnviktelcom.bak and started afresh. list prints\n"
-                    "the names in the order a send transmits them. add and edit ask before\n"
-                    "replacing another record of the same name, delete asks before deleting, and\n"
-                    "clear-reader before erasing the reader's phonebook: answer on the terminal or\n"
-                    "with --yes / --no. receive asks about every name both sides hold unless\n"
-                    "--on-duplicate answers for all (--yes replaces, --no keeps the PC's record);\n"
-                    "cancel leaves the phonebook as it was, and so does a receive with nobody at a\n"
-                    "terminal to answer (exit status 2, with a note saying so).\n",
+QUIREL_CLI_COMMAND({"phonebook", N_("keep the phonebook; send it to, receive it from or clear it on the reader"),
+                    N_("Usage: quirel phonebook list\n"
+                       "       quirel phonebook show NAME\n"
+                       "       quirel phonebook add --name N [FIELD OPTIONS]\n"
+                       "       quirel phonebook edit NAME [FIELD OPTIONS] [--name NEW]\n"
+                       "       quirel phonebook delete NAME...\n"
+                       "       quirel phonebook send\n"
+                       "       quirel phonebook receive [--on-duplicate ask|replace|skip|replace-all|cancel]\n"
+                       "       quirel phonebook clear-reader\n\n"
+                       "Field options: --mobile M --phone P --pager G --address A --company-name C\n"
+                       "--company-phone Q --fax F --web W --email E --note T (a line break in the note\n"
+                       "is removed when the record is stored). edit changes only the fields given.\n\n"
+                       "The phonebook is the file tarnviktelcom.tel in the program directory (--home);\n"
+                       "a damaged one is copied to tarnviktelcom.bak and started afresh. list prints\n"
+                       "the names in the order a send transmits them. add and edit ask before\n"
+                       "replacing another record of the same name, delete asks before deleting, and\n"
+                       "clear-reader before erasing the reader's phonebook: answer on the terminal or\n"
+                       "with --yes / --no. receive asks about every name both sides hold unless\n"
+                       "--on-duplicate answers for all (--yes replaces, --no keeps the PC's record);\n"
+                       "cancel leaves the phonebook as it was, and so does a receive with nobody at a\n"
+                       "terminal to answer (exit status 2, with a note saying so).\n"),
                     &RunPhonebook});
 
 }  // namespace quirel::cli

@@ -4,12 +4,13 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "cli/translate.h"
 
 namespace quirel::cli {
 namespace {
 
 int RunProbe(Context& context) {
-  if (!context.args.empty()) return context.Usage("takes no arguments");
+  if (!context.args.empty()) return context.Usage(Tr("takes no arguments"));
   Link& link = context.link();  // runs the port detection
   if (link.OpenLink() != LinkResult::kDone) return kExitFailed;
   char base[8];
@@ -20,10 +21,10 @@ int RunProbe(Context& context) {
 
 }  // namespace
 
-QUIREL_CLI_COMMAND({"probe", "find the parallel port and open the link to the reader",
-                    "Looks for the port at 0x378, 0x278 and 0x3BC, then sends the 21 bytes that open\n"
-                    "the link. When the reader answered, prints one line naming the port and exits\n"
-                    "0; otherwise exits 1 (the message says why).\n",
+QUIREL_CLI_COMMAND({"probe", N_("find the parallel port and open the link to the reader"),
+                    N_("Looks for the port at 0x378, 0x278 and 0x3BC, then sends the 21 bytes that open\n"
+                       "the link. When the reader answered, prints one line naming the port and exits\n"
+                       "0; otherwise exits 1 (the message says why).\n"),
                     &RunProbe});
 
 }  // namespace quirel::cli

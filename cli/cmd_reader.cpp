@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/translate.h"
 #include "reader/firmware.h"
 #include "reader/port_factory.h"
 #include "reader/storage.h"
@@ -40,20 +41,22 @@ std::size_t List(const fs::path& books, const fs::path& dir, std::ostream& out) 
 
 int RunReader(Context& context) {
   const std::vector<std::string>& args = context.args;
-  if (args.empty()) return context.Usage("needs a subcommand: ls or cursor");
+  if (args.empty()) return context.Usage(Tr("needs a subcommand: ls or cursor"));
   const std::string dir = context.virtualReaderDir();  // a bad port choice stops here
   if (!reader::IsVirtualSpec(context.portSpec())) {
     // Only the virtual reader's storage can be looked into from here.
-    std::cerr << "quirel reader: the port " << context.portSpec()
-              << " is not the virtual reader; name it with --port virtual[:DIR]\n";
+    std::cerr << Tr("quirel reader: the port %s is not the virtual reader; name it with --port virtual[:DIR]",
+                    {context.portSpec()})
+              << '\n';
     return kExitFailed;
   }
   reader::Firmware storage(dir);
   if (args[0] == "ls") {
-    if (args.size() != 1) return context.Usage("ls takes no arguments");
+    if (args.size() != 1) return context.Usage(Tr("ls takes no arguments"));
     if (List(storage.Books(), storage.Books(), std::cout) == 0)
-      std::cerr << "quirel reader: the virtual reader in " << storage.Books().parent_path().string()
-                << " holds no files\n";
+      std::cerr << Tr("quirel reader: the virtual reader in %s holds no files",
+                      {storage.Books().parent_path().string()})
+                << '\n';
     return kExitDone;
   }
   if (args[0] == "cursor") {
@@ -61,30 +64,30 @@ int RunReader(Context& context) {
       if (std::optional<fs::path> cursor = reader::ReadCursor(storage)) std::cout << cursor->generic_string() << '\n';
       return kExitDone;
     }
-    if (args.size() != 2) return context.Usage("cursor takes one path below books/");
+    if (args.size() != 2) return context.Usage(Tr("cursor takes one path below books/"));
     const fs::path relative = fs::path(args[1]).lexically_normal();
     std::error_code ec;
     if (!reader::IsInsideRelative(relative) || !fs::exists(fs::symlink_status(storage.Books() / relative, ec))) {
-      std::cerr << "quirel reader: no such item in the reader: " << args[1] << '\n';
+      std::cerr << Tr("quirel reader: no such item in the reader: %s", {args[1]}) << '\n';
       return kExitFailed;
     }
     return reader::WriteCursor(storage, relative.generic_string()) ? kExitDone : kExitFailed;
   }
-  return context.Usage("unknown subcommand: " + args[0]);
+  return context.Usage(Tr("unknown subcommand: %s", {args[0]}));
 }
 
 }  // namespace
 
-QUIREL_CLI_COMMAND({"reader", "look into the virtual reader's storage",
-                    "Usage: quirel reader ls\n"
-                    "       quirel reader cursor [PATH]\n\n"
-                    "Works on the storage folder of the virtual reader that --port names (or would\n"
-                    "name), without opening the port; any other port is refused (exit status 1).\n"
-                    "  ls            lists the reader's files and folders (books/), folders ending in\n"
-                    "                \"/\", files followed by their size in bytes\n"
-                    "  cursor        shows the item at the reader's cursor\n"
-                    "  cursor PATH   puts the cursor on PATH, a file or folder relative to books/;\n"
-                    "                `quirel receive` without --all takes that item\n",
+QUIREL_CLI_COMMAND({"reader", N_("look into the virtual reader's storage"),
+                    N_("Usage: quirel reader ls\n"
+                       "       quirel reader cursor [PATH]\n\n"
+                       "Works on the storage folder of the virtual reader that --port names (or would\n"
+                       "name), without opening the port; any other port is refused (exit status 1).\n"
+                       "  ls            lists the reader's files and folders (books/), folders ending in\n"
+                       "                \"/\", files followed by their size in bytes\n"
+                       "  cursor        shows the item at the reader's cursor\n"
+                       "  cursor PATH   puts the cursor on PATH, a file or folder relative to books/;\n"
+                       "                `quirel receive` without --all takes that item\n"),
                     &RunReader});
 
 }  // namespace quirel::cli

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "cli/command.h"
+#include "cli/translate.h"
 #include "cli/terminal_ui.h"
 #include "link/receive.h"
 
@@ -18,23 +19,23 @@ int RunReceive(Context& context) {
       mode = kReceiveEverything;
     } else if (arg == "--overwrite" || arg == "--no-clobber") {
       const ReplaceChoice choice = arg == "--overwrite" ? ReplaceChoice::ReplaceAll : ReplaceChoice::KeepAll;
-      if (replace && *replace != choice) return context.Usage("--overwrite and --no-clobber exclude each other");
+      if (replace && *replace != choice) return context.Usage(Tr("--overwrite and --no-clobber exclude each other"));
       replace = choice;
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-      return context.Usage("unknown option: " + arg);
+      return context.Usage(Tr("unknown option: %s", {arg}));
     } else if (target.empty()) {
       target = arg;
     } else {
-      return context.Usage("takes one target folder");
+      return context.Usage(Tr("takes one target folder"));
     }
   }
-  if (target.empty()) return context.Usage("needs a target folder");
+  if (target.empty()) return context.Usage(Tr("needs a target folder"));
   // On the command line a relative folder means one below the current directory.
   std::error_code ec;
   std::filesystem::path absolute = std::filesystem::absolute(target, ec);
-  if (ec) return context.Usage("cannot resolve the target folder: " + target);
+  if (ec) return context.Usage(Tr("cannot resolve the target folder: %s", {target}));
   target = absolute.lexically_normal().string();
-  if (!CheckReceiveTarget(target)) return context.Usage("the target folder must be an absolute path");
+  if (!CheckReceiveTarget(target)) return context.Usage(Tr("the target folder must be an absolute path"));
   auto* terminal = dynamic_cast<TerminalUi*>(&context.ui());
   if (replace && terminal != nullptr) terminal->SetReplaceChoice(*replace);
   const int status = ExitStatus(ReceiveFiles(context.link(), mode, target));
@@ -45,20 +46,20 @@ int RunReceive(Context& context) {
 
 }  // namespace
 
-QUIREL_CLI_COMMAND({"receive", "receive files from the reader into a folder",
-                    "Usage: quirel receive [--all] [--overwrite | --no-clobber] TARGET\n\n"
-                    "Receives the item at the reader's cursor (a file, or every file below a folder),\n"
-                    "or with --all everything the reader holds, into the folder TARGET (created when\n"
-                    "missing). The reader's folders are re-created below TARGET; an existing folder\n"
-                    "whose name differs only in letter case is reused. Names that would leave TARGET\n"
-                    "(\"/\", \".\", \"..\", empty) are made safe with \"_\", and symbolic links below\n"
-                    "TARGET are never followed: such a file counts as one that could not be created.\n"
-                    "A local file of the same name whose content differs is replaced only when you\n"
-                    "say so: asked on the terminal, replaced with --overwrite (or --yes), kept with\n"
-                    "--no-clobber (or --no), and kept when nobody can answer; the report names\n"
-                    "every file kept.\n"
-                    "Exit status 1 also when some files could not be created, 2 also when files\n"
-                    "were kept because nobody could answer.\n",
+QUIREL_CLI_COMMAND({"receive", N_("receive files from the reader into a folder"),
+                    N_("Usage: quirel receive [--all] [--overwrite | --no-clobber] TARGET\n\n"
+                       "Receives the item at the reader's cursor (a file, or every file below a folder),\n"
+                       "or with --all everything the reader holds, into the folder TARGET (created when\n"
+                       "missing). The reader's folders are re-created below TARGET; an existing folder\n"
+                       "whose name differs only in letter case is reused. Names that would leave TARGET\n"
+                       "(\"/\", \".\", \"..\", empty) are made safe with \"_\", and symbolic links below\n"
+                       "TARGET are never followed: such a file counts as one that could not be created.\n"
+                       "A local file of the same name whose content differs is replaced only when you\n"
+                       "say so: asked on the terminal, replaced with --overwrite (or --yes), kept with\n"
+                       "--no-clobber (or --no), and kept when nobody can answer; the report names\n"
+                       "every file kept.\n"
+                       "Exit status 1 also when some files could not be created, 2 also when files\n"
+                       "were kept because nobody could answer.\n"),
                     &RunReceive});
 
 }  // namespace quirel::cli

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "cli/translate.h"
 #include "cli/terminal_ui.h"
 #include "convert/convert.h"
 #include "send/send_job.h"
@@ -28,7 +29,7 @@ int RunSend(Context& context) {
     } else if (arg == "--font" || arg.rfind("--font=", 0) == 0) {
       std::string value;
       if (arg == "--font") {
-        if (i + 1 >= args.size()) return context.Usage("--font needs large or small");
+        if (i + 1 >= args.size()) return context.Usage(Tr("--font needs large or small"));
         value = args[++i];
       } else {
         value = arg.substr(7);
@@ -38,12 +39,12 @@ int RunSend(Context& context) {
       else if (value == "small")
         rowWidth = 20;
       else
-        return context.Usage("--font takes large or small, not " + value);
+        return context.Usage(Tr("--font takes large or small, not %s", {value}));
     } else {
-      return context.Usage("unknown option " + arg);
+      return context.Usage(Tr("unknown option %s", {arg}));
     }
   }
-  if (paths.empty()) return context.Usage("names no file or folder to send");
+  if (paths.empty()) return context.Usage(Tr("names no file or folder to send"));
 
   send::SendList list;
   for (const std::string& path : paths) {
@@ -55,7 +56,7 @@ int RunSend(Context& context) {
     } else if (std::filesystem::exists(status)) {
       list.AddFile(absolute.string());
     } else {
-      std::cerr << "quirel send: no such file or folder: " << path << "\n";
+      std::cerr << Tr("quirel send: no such file or folder: %s", {path}) << '\n';
       return kExitFailed;
     }
   }
@@ -77,17 +78,17 @@ int RunSend(Context& context) {
 
 }  // namespace
 
-QUIREL_CLI_COMMAND({"send", "send files and folders to the reader",
-                    "quirel send [--keep-format] [--font large|small] PATH...\n"
-                    "\n"
-                    "Sends every PATH (a file, or a folder with its subfolders down to six levels)\n"
-                    "to the reader. Documents are converted to the reader's e-book format on the\n"
-                    "way (text, web pages and Word documents; GB or Big5) unless --keep-format is\n"
-                    "given, which sends each file's own bytes. --font chooses the rows of the\n"
-                    "converted books: large (16 bytes) or small (20 bytes, the default).\n"
-                    "Files named on their own and the folders named reach the reader in lower\n"
-                    "case; what lies below a folder keeps its case. Exits 0 when every file went,\n"
-                    "1 when some file was not sent or the link failed, 2 when interrupted.\n",
+QUIREL_CLI_COMMAND({"send", N_("send files and folders to the reader"),
+                    N_("quirel send [--keep-format] [--font large|small] PATH...\n"
+                       "\n"
+                       "Sends every PATH (a file, or a folder with its subfolders down to six levels)\n"
+                       "to the reader. Documents are converted to the reader's e-book format on the\n"
+                       "way (text, web pages and Word documents; GB or Big5) unless --keep-format is\n"
+                       "given, which sends each file's own bytes. --font chooses the rows of the\n"
+                       "converted books: large (16 bytes) or small (20 bytes, the default).\n"
+                       "Files named on their own and the folders named reach the reader in lower\n"
+                       "case; what lies below a folder keeps its case. Exits 0 when every file went,\n"
+                       "1 when some file was not sent or the link failed, 2 when interrupted.\n"),
                     &RunSend});
 
 }  // namespace quirel::cli

@@ -61,6 +61,7 @@ class Context {
   virtual int Usage(const std::string& problem) = 0;
 };
 
+// The summary and help are marked with N_ and translated where printed.
 struct Command {
   const char* name;     // e.g. "send", "reader"
   const char* summary;  // one line for `quirel --help`
@@ -83,7 +84,7 @@ struct Registrar {
 
 #define QUIREL_CLI_CONCAT2(a, b) a##b
 #define QUIREL_CLI_CONCAT(a, b) QUIREL_CLI_CONCAT2(a, b)
-// QUIREL_CLI_COMMAND({"name", "summary", "help", &Run});
+// QUIREL_CLI_COMMAND({"name", N_("summary"), N_("help"), &Run});
 #define QUIREL_CLI_COMMAND(...)                                               \
   static const ::quirel::cli::Registrar QUIREL_CLI_CONCAT(quirelCliRegistrar, \
                                                           __LINE__)(::quirel::cli::Command __VA_ARGS__)

@@ -10,6 +10,7 @@
 
 #include "cli/command.h"
 #include "cli/terminal_ui.h"
+#include "cli/translate.h"
 #include "common/pacer_loader.h"
 #include "common/version.h"
 #include "reader/port_factory.h"
@@ -28,7 +29,7 @@ int FilesAndFont(Context& context, std::vector<std::string>& files, int& rowWidt
     const std::string& word = args[i];
     std::string font;
     if (word == "--font") {
-      if (i + 1 >= args.size()) return context.Usage("--font needs large or small");
+      if (i + 1 >= args.size()) return context.Usage(Tr("--font needs large or small"));
       font = args[++i];
     } else if (word.rfind("--font=", 0) == 0) {
       font = word.substr(7);
@@ -36,7 +37,7 @@ int FilesAndFont(Context& context, std::vector<std::string>& files, int& rowWidt
       files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
       break;
     } else if (word.size() > 1 && word[0] == '-') {
-      return context.Usage("unknown option " + word);
+      return context.Usage(Tr("unknown option %s", {word}));
     } else {
       files.push_back(word);
       continue;
@@ -46,7 +47,7 @@ int FilesAndFont(Context& context, std::vector<std::string>& files, int& rowWidt
     else if (font == "small")
       rowWidth = 20;
     else
-      return context.Usage("--font needs large or small, not '" + font + "'");
+      return context.Usage(Tr("--font needs large or small, not '%s'", {font}));
   }
   return kExitDone;
 }
@@ -54,30 +55,30 @@ int FilesAndFont(Context& context, std::vector<std::string>& files, int& rowWidt
 namespace {
 
 constexpr const char* kGlobalOptions =
-    "Options (before or after the command):\n"
-    "  --port SPEC        the parallel port to use (environment QUIREL_PORT; default auto):\n"
-    "                       auto                    ppdev when a /dev/parport* can be claimed,\n"
-    "                                               else direct when permitted, else no port\n"
-    "                       ppdev[:/dev/parportN]   the Linux parport driver (group lp)\n"
-    "                       direct                  ioperm + inb/outb (root or CAP_SYS_RAWIO, x86)\n"
-    "                       virtual[:DIR][,OPTION...]  the built-in virtual reader storing in DIR\n"
-    "                                               (default: virtual-reader in the program directory);\n"
-    "                                               options: base=0x278, off, slow=K, silent-after=N, strict\n"
-    "                       bridge:unix:PATH        register accesses over a Unix socket\n"
-    "                       bridge:tcp:HOST:PORT    register accesses over TCP (e.g. 127.0.0.1:7378)\n"
-    "  --home DIR         program directory: config.ini, phonebook store (environment QUIREL_HOME;\n"
-    "                     default $XDG_DATA_HOME/quirel)\n"
-    "  --system-dir DIR   system directory: the reader's system files, work folders (environment\n"
-    "                     QUIREL_SYSTEM_DIR; default $XDG_DATA_HOME/quirel/system)\n"
-    "  --yes, --no        answer every question with yes or no (otherwise asked on the terminal;\n"
-    "                     no when standard input is not a terminal)\n"
-    "  --help             describe the program, or the command named with it\n"
-    "  --version          show the program's version\n"
-    "\n"
-    "Messages appear on standard error exactly as the program shows them. Ctrl-C during a\n"
-    "transfer presses its interrupt button; a second Ctrl-C ends the program.\n"
-    "Exit status: 0 done, 1 failed, 2 interrupted or cancelled (also a question nobody could\n"
-    "answer), 64 bad usage (also a malformed QUIREL_PORT, for the commands that use the port).\n";
+    N_("Options (before or after the command):\n"
+       "  --port SPEC        the parallel port to use (environment QUIREL_PORT; default auto):\n"
+       "                       auto                    ppdev when a /dev/parport* can be claimed,\n"
+       "                                               else direct when permitted, else no port\n"
+       "                       ppdev[:/dev/parportN]   the Linux parport driver (group lp)\n"
+       "                       direct                  ioperm + inb/outb (root or CAP_SYS_RAWIO, x86)\n"
+       "                       virtual[:DIR][,OPTION...]  the built-in virtual reader storing in DIR\n"
+       "                                               (default: virtual-reader in the program directory);\n"
+       "                                               options: base=0x278, off, slow=K, silent-after=N, strict\n"
+       "                       bridge:unix:PATH        register accesses over a Unix socket\n"
+       "                       bridge:tcp:HOST:PORT    register accesses over TCP (e.g. 127.0.0.1:7378)\n"
+       "  --home DIR         program directory: config.ini, phonebook store (environment QUIREL_HOME;\n"
+       "                     default $XDG_DATA_HOME/quirel)\n"
+       "  --system-dir DIR   system directory: the reader's system files, work folders (environment\n"
+       "                     QUIREL_SYSTEM_DIR; default $XDG_DATA_HOME/quirel/system)\n"
+       "  --yes, --no        answer every question with yes or no (otherwise asked on the terminal;\n"
+       "                     no when standard input is not a terminal)\n"
+       "  --help             describe the program, or the command named with it\n"
+       "  --version          show the program's version\n"
+       "\n"
+       "Messages appear on standard error exactly as the program shows them. Ctrl-C during a\n"
+       "transfer presses its interrupt button; a second Ctrl-C ends the program.\n"
+       "Exit status: 0 done, 1 failed, 2 interrupted or cancelled (also a question nobody could\n"
+       "answer), 64 bad usage (also a malformed QUIREL_PORT, for the commands that use the port).\n");
 
 void PrintHelp(std::ostream& out) {
   std::vector<Command> commands = Registry();
@@ -85,24 +86,26 @@ void PrintHelp(std::ostream& out) {
             [](const Command& a, const Command& b) { return std::string_view(a.name) < b.name; });
   std::size_t width = 0;
   for (const auto& c : commands) width = std::max(width, std::string_view(c.name).size());
-  out << "Usage: quirel [OPTIONS] COMMAND [ARGUMENTS...]\n"
-         "       quirel COMMAND --help\n\n"
-         "The desktop companion of the 卓卷电子书 e-book reader on the parallel port,\n"
-         "without a window.\n\n"
-         "Commands:\n";
+  out << Tr(
+      "Usage: quirel [OPTIONS] COMMAND [ARGUMENTS...]\n"
+      "       quirel COMMAND --help\n\n"
+      "The desktop companion of the 卓卷电子书 e-book reader on the parallel port,\n"
+      "without a window.\n\n"
+      "Commands:\n");
   for (const auto& c : commands)
-    out << "  " << c.name << std::string(width - std::string_view(c.name).size() + 2, ' ') << c.summary << '\n';
-  out << '\n' << kGlobalOptions;
+    out << "  " << c.name << std::string(width - std::string_view(c.name).size() + 2, ' ') << Tr(c.summary) << '\n';
+  out << '\n' << Tr(kGlobalOptions);
 }
 
 void PrintCommandHelp(std::ostream& out, const Command& command) {
-  out << "Usage: quirel [OPTIONS] " << command.name << " ...\n\n" << command.summary << "\n\n" << command.help;
-  if (std::string_view(command.help).empty() || std::string_view(command.help).back() != '\n') out << '\n';
-  out << '\n' << kGlobalOptions;
+  const std::string_view help = Tr(command.help);
+  out << Tr("Usage: quirel [OPTIONS] %s ...", {command.name}) << "\n\n" << Tr(command.summary) << "\n\n" << help;
+  if (help.empty() || help.back() != '\n') out << '\n';
+  out << '\n' << Tr(kGlobalOptions);
 }
 
 int UsageError(const std::string& problem) {
-  std::cerr << "quirel: " << problem << "\nTry 'quirel --help'.\n";
+  std::cerr << Tr("quirel: %s\nTry 'quirel --help'.\n", {problem});
   return kExitUsage;
 }
 
@@ -170,11 +173,11 @@ class MainContext final : public Context {
   void ReportViolations() const {
     const reader::VirtualReader* device = opened_.virtualReader;
     if (device != nullptr && device->Violations() > 0)
-      std::cerr << "quirel: virtual reader: " << device->ViolationReport() << '\n';
+      std::cerr << Tr("quirel: virtual reader: %s", {device->ViolationReport()}) << '\n';
   }
 
   int Usage(const std::string& problem) override {
-    std::cerr << "quirel " << commandName_ << ": " << problem << "\nTry 'quirel " << commandName_ << " --help'.\n";
+    std::cerr << Tr("quirel %1$s: %2$s\nTry 'quirel %1$s --help'.\n", {commandName_, problem});
     return kExitUsage;
   }
 
@@ -214,6 +217,8 @@ class MainContext final : public Context {
 }  // namespace
 
 int Main(int argc, char** argv) {
+  const std::string programDir = ProgramDir(argc > 0 ? argv[0] : nullptr);
+  SetUpTranslation(programDir);
   std::string commandName, portSpec, home, systemDir;
   std::vector<std::string> args;
   bool help = false, version = false, yes = false, no = false, optionsEnded = false;
@@ -248,9 +253,9 @@ int Main(int argc, char** argv) {
     for (auto [name, target] :
          {std::pair<const char*, std::string*>{"--port", &portSpec}, {"--home", &home}, {"--system-dir", &systemDir}}) {
       taken = value(name, *target);
-      if (taken < 0) return UsageError(std::string(name) + " needs a value");
+      if (taken < 0) return UsageError(Tr("%s needs a value", {name}));
       if (taken > 0) {
-        if (target->empty()) return UsageError(std::string(name) + " needs a value");
+        if (target->empty()) return UsageError(Tr("%s needs a value", {name}));
         break;
       }
     }
@@ -264,7 +269,7 @@ int Main(int argc, char** argv) {
     else if (word == "--version")
       version = true;
     else if (commandName.empty()) {
-      if (word.size() > 1 && word[0] == '-') return UsageError("unknown option " + word);
+      if (word.size() > 1 && word[0] == '-') return UsageError(Tr("unknown option %s", {word}));
       commandName = word;
     } else {
       args.push_back(word);  // the command's own words and options
@@ -274,19 +279,19 @@ int Main(int argc, char** argv) {
     std::cout << "quirel " << kVersion << '\n';
     return kExitDone;
   }
-  if (yes && no) return UsageError("--yes and --no exclude each other");
+  if (yes && no) return UsageError(Tr("--yes and --no exclude each other"));
 
   if (commandName.empty()) {
     if (help) {
       PrintHelp(std::cout);
       return kExitDone;
     }
-    return UsageError("no command given");
+    return UsageError(Tr("no command given"));
   }
   const auto& commands = Registry();
   const auto found =
       std::find_if(commands.begin(), commands.end(), [&](const Command& c) { return commandName == c.name; });
-  if (found == commands.end()) return UsageError("unknown command '" + commandName + "'");
+  if (found == commands.end()) return UsageError(Tr("unknown command '%s'", {commandName}));
   if (help) {
     PrintCommandHelp(std::cout, *found);
     return kExitDone;
@@ -299,13 +304,13 @@ int Main(int argc, char** argv) {
   std::string portError;
   if (!reader::ValidPortSpec(portSpec, portError)) {
     if (!portFromEnvironment) return UsageError(portError);
-    portError = "the environment variable QUIREL_PORT=" + portSpec + " names no port: " + portError;
+    portError = Tr("the environment variable QUIREL_PORT=%s names no port: %s", {portSpec, portError});
   } else {
     portError.clear();
   }
 
   // Bound at start-up as the window program does; nothing depends on it.
-  LoadPacer(ProgramDir(argc > 0 ? argv[0] : nullptr));
+  LoadPacer(programDir);
 
   auto ui = TerminalUi::ForProcess();
   if (yes) ui->SetQuestionAnswer(Answer::Yes);

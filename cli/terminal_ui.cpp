@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "cli/command.h"
+#include "cli/translate.h"
 #include "resources/messages.h"
 
 namespace quirel::cli {
@@ -128,8 +129,6 @@ std::size_t TerminalColumns() {
   return 80;
 }
 
-constexpr std::string_view kNoTerminalNote = "quirel: no terminal to answer on: ";
-
 }  // namespace
 
 // ---------------------------------------------------------------- progress
@@ -193,7 +192,7 @@ std::string TerminalProgress::Line(std::size_t columns) const {
   // One figure per bar; the phonebook window has only the overall one.
   const std::string figures = kind_ == ProgressKind::Phonebook
                                   ? "  " + total
-                                  : "  file " + std::to_string(file.Percent()) + "%  total " + total;
+                                  : "  " + Tr("file %s  total %s", {std::to_string(file.Percent()) + "%", total});
   const std::string title(Title(kind_));
   // The last column stays free: a line that fills it wraps on some terminals.
   const std::size_t room = columns > 1 ? columns - 1 : 0;
@@ -257,9 +256,22 @@ Answer TerminalUi::ShowMessage(std::string_view text, std::string_view, Icon, Bu
   ClearLine();
   err_ << Shown(text) << '\n' << std::flush;
   if (buttons == Buttons::Ok) return Answer::Ok;
+  if (buttons == Buttons::OkCancel) {
+    // A notice to stop at: --no stops, and so does n on the terminal; with
+    // nobody to ask the job goes on, as it would after the notice alone.
+    if (questionAnswer_) return *questionAnswer_ == Answer::No ? Answer::Cancel : Answer::Ok;
+    if (!inIsTerminal_) return Answer::Ok;
+    for (;;) {
+      err_ << "[y/n] " << std::flush;
+      std::string line;
+      if (!ReadLine(line)) return Answer::Cancel;
+      if (line == "y" || line == "Y" || line == "yes" || line == "是" || line.empty()) return Answer::Ok;
+      if (line == "n" || line == "N" || line == "no" || line == "否") return Answer::Cancel;
+    }
+  }
   if (questionAnswer_) return *questionAnswer_;
   if (!inIsTerminal_) {
-    err_ << kNoTerminalNote << "taken as no (--yes answers yes)\n" << std::flush;
+    err_ << Tr("quirel: no terminal to answer on: taken as no (--yes answers yes)") << '\n' << std::flush;
     return Answer::No;
   }
   for (;;) {
@@ -327,7 +339,9 @@ DuplicateChoice TerminalUi::AskDuplicate(std::string_view name) {
   err_ << msg::kDuplicateFound << ' ' << Shown(name, false) << '\n';
   if (!inIsTerminal_) {
     // Without anyone to ask, leave the store as it was, and say so.
-    err_ << kNoTerminalNote << "nothing is changed (--yes replaces, --no keeps the PC's records)\n" << std::flush;
+    err_ << Tr("quirel: no terminal to answer on: nothing is changed (--yes replaces, --no keeps the PC's records)")
+         << '\n'
+         << std::flush;
     return DuplicateChoice::kCancel;
   }
   for (;;) {
@@ -347,7 +361,8 @@ ReplaceChoice TerminalUi::AskReplaceFile(std::string_view path) {
   err_ << msg::kReplaceFileQuestion << ' ' << Shown(path, false) << '\n';
   if (!inIsTerminal_) {
     // Nobody to ask: the local file stays, and the line above names it.
-    err_ << kNoTerminalNote << "the local file is kept (--overwrite or --yes replaces)\n" << std::flush;
+    err_ << Tr("quirel: no terminal to answer on: the local file is kept (--overwrite or --yes replaces)") << '\n'
+         << std::flush;
     fileQuestionUnanswered_ = true;
     return ReplaceChoice::Keep;
   }

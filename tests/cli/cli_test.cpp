@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "cli/terminal_ui.h"
 #include "link/link.h"
@@ -37,7 +38,7 @@ class QuirelProgram : public ::testing::Test {
   // Runs quirel with the words given (already quoted where needed) and
   // stdin from /dev/null; home and system directory inside the test folder.
   Outcome Quirel(const std::string& words, const std::string& environment = "") {
-    const std::string command = "cd '" + dir.string() + "' && env -u QUIREL_PORT QUIREL_HOME='" +
+    const std::string command = "cd '" + dir.string() + "' && env -u QUIREL_PORT LC_ALL=C QUIREL_HOME='" +
                                 (dir / "home").string() + "' QUIREL_SYSTEM_DIR='" + (dir / "system").string() + "' " +
                                 environment + " '" QUIREL_BINARY_DIR "/cli/quirel' " + words +
                                 " >out.txt 2>err.txt </dev/null";
@@ -190,6 +191,32 @@ TEST_F(QuirelProgram, HelpListsTheCommandsAndEveryGlobalOption) {
   run = Quirel("probe --help");
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("quirel [OPTIONS] probe"), std::string::npos);
+}
+
+// The command line's own texts follow the user's language, even one without
+// a locale here; the reader's fixed messages stay byte for byte.
+TEST_F(QuirelProgram, HelpSpeaksTheUsersLanguageAndTheReadersMessagesStayAsTheyAre) {
+  using Case = std::pair<const char*, const char*>;  // environment, help heading
+  for (const auto& [environment, heading] :
+       {Case{"LANGUAGE=zh_CN", "\nCommands:\n"}, Case{"LC_ALL= LANG=C.UTF-8 LANGUAGE=zh_CN", "\n命令：\n"},
+        Case{"LC_ALL= LANGUAGE= LANG=zh_CN.UTF-8", "\n命令：\n"}, Case{"LC_ALL= LANGUAGE= LANG=zh", "\n命令：\n"}}) {
+    EXPECT_NE(Quirel("--help", environment).out.find(heading), std::string::npos) << environment;
+    const Outcome probe = Quirel("--port virtual:" + Reader() + ",off probe", environment);
+    EXPECT_EQ(probe.err, std::string(msg::kLinkError) + "\n") << environment;
+  }
+}
+
+// No translated help line is wider than 80 columns, two a Chinese character.
+TEST_F(QuirelProgram, TranslatedHelpFitsEightyColumns) {
+  for (const char* command :
+       {"", "check", "clear", "convert", "mkdir", "phonebook", "probe", "reader", "receive", "send"}) {
+    std::istringstream help(Quirel(std::string(command) + " --help", "LC_ALL= LANG=C.UTF-8 LANGUAGE=zh_CN").out);
+    for (std::string line; std::getline(help, line);) {
+      std::size_t columns = 0;
+      for (const unsigned char byte : line) columns += byte < 0x80 ? 1 : byte >= 0xE0 ? 2 : byte >= 0xC0 ? 1 : 0;
+      EXPECT_LE(columns, 80u) << command << ": " << line;
+    }
+  }
 }
 
 // What a user meets at the rough edges: each row runs its set-up commands
