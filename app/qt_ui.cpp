@@ -11,9 +11,26 @@
 #include "app/dialog_units.h"
 #include "app/progress_dialog.h"
 #include "app/small_dialogs.h"
+#include "resources/messages.h"
 
 namespace quirel::app {
 namespace {
+
+// A box whose fixed text gives advice for another system gets one line under
+// it that is true here, unless the caller gave an explanation of its own.
+std::string_view NoteHere(std::string_view text) {
+  using namespace msg;
+  for (const std::string_view word : {kNoWordConvert, kNoWordPreview})
+    if (text == word) return kNoteWordHere;
+  if (text == kWordError) return kNoteWordFailedHere;
+  if (text == kNoBrowserPreview || text == kNoBrowserHelp) return kNoteBrowserHere;
+  for (const std::string_view link : {kLinkError, kReceiveDataError, kDirectoryError, kReceiveLinkFailed,
+                                      kReceiveFileError, kSendFileError, kPhonebookReceiveRefused})
+    if (text == link) return kNoteLinkHere;
+  for (const std::string_view files : {kStoreCreateFailed, kStoreRecreateFailed, kOpenFileFailed, kOpenStoreFailed})
+    if (text == files) return kNoteReinstallHere;
+  return {};
+}
 
 // Events are processed at most this often during a transfer: often enough
 // for the windows to repaint and the interrupt buttons to react, seldom
@@ -82,7 +99,8 @@ Answer QtUserInterface::ShowBox(const BoxRecord& record) {
   box.setTextFormat(Qt::PlainText);
   box.setFont(DialogFont());
   // Shown under the fixed text, in the same box: no click needed to read it.
-  if (!record.detail.empty()) box.setInformativeText(Text(record.detail));
+  const std::string_view note = record.detail.empty() ? NoteHere(record.text) : std::string_view(record.detail);
+  if (!note.empty()) box.setInformativeText(Text(note));
   Attach(&box, main_);
   const int result = box.exec();
   if (record.buttons == Buttons::Ok) return Answer::Ok;

@@ -36,6 +36,11 @@ std::optional<MissingSystemFile> FindMissingSystemFile(const Environment& env, s
   return std::nullopt;
 }
 
+std::string SystemFileNote(const Environment& env, const std::string& name) {
+  return std::string(msg::kSystemFileMissingNote) + name + std::string(msg::kSystemFileLookedIn) + env.systemDir +
+         std::string(msg::kSystemFileRemedy);
+}
+
 LinkResult ClearDevice(Link& link, const Environment& env, int mode) {
   UserInterface& ui = link.ui();
 
@@ -43,7 +48,7 @@ LinkResult ClearDevice(Link& link, const Environment& env, int mode) {
   // a reader cleared without its fonts could no longer display.
   std::uint64_t total = 0;
   if (const auto missing = FindMissingSystemFile(env, &total)) {
-    ui.ShowMessage(missing->message, msg::kCaption, Icon::Error);
+    ui.ShowMessageWithDetail(missing->message, msg::kCaption, Icon::Error, SystemFileNote(env, missing->name));
     return LinkResult::kFailed;
   }
   const std::uint64_t blocks = total / kSystemBlockSize + (total % kSystemBlockSize != 0 ? 1 : 0);

@@ -25,6 +25,10 @@ struct MissingSystemFile {
 // with their added sizes in total.
 std::optional<MissingSystemFile> FindMissingSystemFile(const Environment& env, std::uint64_t* total = nullptr);
 
+// The line under a missing system file's box: which file, and where it was
+// looked for.
+std::string SystemFileNote(const Environment& env, const std::string& name);
+
 // The same with the mode already chosen: 0 quick, any other value full.
 [[nodiscard]] LinkResult ClearDevice(Link& link, const Environment& env, int mode);
 

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "common/text.h"
+#include "link/clear.h"
 #include "resources/messages.h"
 
 namespace quirel {
@@ -197,7 +198,8 @@ LinkResult DownloadFontFile(Link& link, const Environment& env, const std::strin
   std::ifstream in;
   std::uint64_t length = 0;
   if (!OpenSystemFile(env, file, in, length)) {
-    ui.ShowMessage(file == kFontFileF ? msg::kFont2OpenFailed : msg::kFont1OpenFailed, msg::kCaption, Icon::Error);
+    ui.ShowMessageWithDetail(file == kFontFileF ? msg::kFont2OpenFailed : msg::kFont1OpenFailed, msg::kCaption,
+                             Icon::Error, SystemFileNote(env, file));
     return LinkResult::kFailed;
   }
   const std::uint64_t blocks = BlockCount(length);
@@ -232,7 +234,7 @@ LinkResult DownloadBitmapFile(Link& link, const Environment& env) {
   std::ifstream in;
   std::uint64_t length = 0;
   if (!OpenSystemFile(env, kBitmapFile, in, length)) {
-    ui.ShowMessage(msg::kBitmapOpenFailed, msg::kCaption, Icon::Error);
+    ui.ShowMessageWithDetail(msg::kBitmapOpenFailed, msg::kCaption, Icon::Error, SystemFileNote(env, kBitmapFile));
     return LinkResult::kFailed;
   }
   const std::uint64_t blocks = BlockCount(length);

@@ -36,6 +36,12 @@ inline constexpr std::string_view kDiagTransport15 = "\n Transport Error 15! ";
 inline constexpr std::string_view kBitmapOpenFailed = " 打开文件失败，\n请卸载本驱动程序后重新安装！5";
 inline constexpr std::string_view kFont1OpenFailed = "打开文件失败，请卸载本驱动程序后重新安装! 1";
 inline constexpr std::string_view kFont2OpenFailed = "打开文件失败,\n请卸载本驱动程序后重新安装! 2";
+// Under the three boxes above: the file missing, then the folder it was
+// looked for in.
+inline constexpr std::string_view kSystemFileMissingNote = "缺少系统文件 ";
+inline constexpr std::string_view kSystemFileLookedIn = "（在此文件夹中查找：";
+inline constexpr std::string_view kSystemFileRemedy =
+    "）。\n请把读书机的系统文件 chnstd1j40.bin、chnstd1f40.bin 和 ebbmp40.bin 复制到该文件夹，无需重新安装。";
 inline constexpr std::string_view kBitmapCheckFailed = "打开文件失败，请卸载本驱动程序后重新安装! 1";
 inline constexpr std::string_view kFont1Label = "chnstd1j40.bin";
 inline constexpr std::string_view kFont2Label = "chnstd1f40.bin";
@@ -243,6 +249,17 @@ inline constexpr std::string_view kCreate = "创建";
 inline constexpr std::string_view kChoosePreviewFile = "请从右上框中选择一个准备预览的文件!";
 inline constexpr std::string_view kCannotPreviewType = "不能直接预览该类文件！\n请转化为电子书格式预览。";
 inline constexpr std::string_view kNoWordPreview = "系统没有安装 Microsoft Word,\n不能预览 *.doc 文件！";
+
+// The line the window adds under a box whose advice speaks of another
+// system: what is true on this one.
+inline constexpr std::string_view kNoteWordHere =
+    "在本系统上由 LibreOffice 代替 Microsoft Word 读取 Word 文档：请安装 LibreOffice（程序 soffice，"
+    "或以环境变量 QUIREL_SOFFICE 指明）。";
+inline constexpr std::string_view kNoteWordFailedHere = "LibreOffice 未能读出这个文档：文档可能已损坏或受密码保护。";
+inline constexpr std::string_view kNoteBrowserHere =
+    "在本系统上由窗口内的网页视图代替 IE 显示帮助和预览；它已被关闭（环境变量 QUIREL_NO_BROWSER）。";
+inline constexpr std::string_view kNoteLinkHere = "本系统上不必关闭反病毒程序：请确认读书机已开机、并口线已插好。";
+inline constexpr std::string_view kNoteReinstallHere = "本系统上不必重新安装：请确认程序目录存在、可写，且磁盘未满。";
 inline constexpr std::string_view kPreviewFailed = " 打开预览文件出错！";
 inline constexpr std::string_view kPreviewFormatTitle = "预览格式";
 inline constexpr std::string_view kPreviewFormatGroup = "预览格式选择";

@@ -117,6 +117,10 @@ TEST(ClearDevice, MissingSystemFilesStopBeforeAnythingIsSent) {
     EXPECT_TRUE(rig.reader.Received().empty()) << file;
     ASSERT_EQ(rig.ui.Texts(), std::vector<std::string>{std::string(text)}) << file;
     EXPECT_EQ(rig.ui.messages[0].icon, Icon::Error);
+    // Under the box: the file and the folder it was looked for in.
+    ASSERT_EQ(rig.ui.diagnostics.size(), 1u) << file;
+    EXPECT_EQ(rig.ui.diagnostics[0].find(std::string(msg::kSystemFileMissingNote) + file + "（"), 0u);
+    EXPECT_NE(rig.ui.diagnostics[0].find(rig.env.systemDir), std::string::npos);
     EXPECT_EQ(rig.ui.Progress(ProgressKind::Clear), nullptr);
     EXPECT_TRUE(fs::exists(rig.Books() / "小说" / "a.ebk"));
   }
