@@ -132,10 +132,17 @@ void PageView::FollowLink(const QUrl& url) {
   QDesktopServices::openUrl(target);
 }
 
-BrowserPane::BrowserPane(QWidget* parent, const DialogUnits& units) : QWidget(parent) {
+BrowserPane::BrowserPane(QWidget* parent, const DialogUnits& units)
+    : QWidget(parent), layout_(units.Size(339, 79), {}, {}) {
   setObjectName(QStringLiteral("browserPane"));
   resize(units.Size(339, 79));
   view_ = Place(new PageView(this), units, 1018, 0, 1, 339, 77);
+  layout_.Add(view_, Follow::kGrow, Follow::kGrow);
+}
+
+void BrowserPane::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  layout_.Apply(size());
 }
 
 }  // namespace quirel::app

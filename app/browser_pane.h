@@ -7,9 +7,9 @@
 #include <QTextBrowser>
 #include <QWidget>
 
-namespace quirel::app {
+#include "app/dialog_units.h"
 
-class DialogUnits;
+namespace quirel::app {
 
 // How the pane reads a file's bytes: a web page in the coding its meta
 // charset names, any other file (or a page naming none) as UTF-8 when the
@@ -32,7 +32,8 @@ class PageView final : public QTextBrowser {
   QString current_;
 };
 
-// The host pane (339 x 79 dialog units) with the view at (0, 1, 339, 77).
+// The host pane (339 x 79 dialog units) with the view at (0, 1, 339, 77),
+// which grows with the pane.
 class BrowserPane final : public QWidget {
   Q_OBJECT
  public:
@@ -40,8 +41,12 @@ class BrowserPane final : public QWidget {
   PageView* view() const { return view_; }
   void Navigate(const QString& path) { view_->Navigate(path); }
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   PageView* view_;
+  StretchLayout layout_;
 };
 
 }  // namespace quirel::app

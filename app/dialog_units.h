@@ -4,10 +4,13 @@
 #pragma once
 
 #include <QFont>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QString>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -53,5 +56,41 @@ W* Place(W* control, const DialogUnits& units, int id, int x, int y, int width, 
 
 // The child of root whose controlId is id, or nullptr.
 QWidget* FindControl(const QWidget* root, int id);
+
+// How a control follows its window along one axis when the window is not
+// at the size it was laid out for: kGrow moves both of its edges with the
+// window; kKeep keeps its length and moves its middle (in a window smaller
+// than that, it shrinks with the others rather than run into them).
+enum class Follow { kKeep, kGrow };
+
+// The layout of a window's controls at their classic size and how it
+// stretches. Each axis is cut into bands: the fixed ones (a row of buttons)
+// keep their length, the others share the extra length in proportion to
+// their classic lengths. At the classic size every control stays exactly
+// where it was placed, and controls that did not overlap there do not
+// overlap at any other size.
+class StretchLayout {
+ public:
+  using Band = std::pair<int, int>;  // [from, to) in pixels of the classic layout
+
+  StretchLayout(QSize classic, std::vector<Band> fixedAcross, std::vector<Band> fixedDown);
+
+  // Remembers the control's present geometry as its classic one.
+  void Add(QWidget* control, Follow across, Follow down);
+  // Places every control for a window of this size.
+  void Apply(QSize size) const;
+
+ private:
+  struct Item {
+    QPointer<QWidget> control;
+    QRect classic;
+    Follow across;
+    Follow down;
+  };
+  QSize classic_;
+  std::vector<Band> fixedAcross_;
+  std::vector<Band> fixedDown_;
+  std::vector<Item> items_;
+};
 
 }  // namespace quirel::app

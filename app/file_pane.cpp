@@ -68,7 +68,12 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
-FilePane::FilePane(QWidget* parent, const DialogUnits& du, QtUserInterface& ui) : QWidget(parent), ui_(ui) {
+FilePane::FilePane(QWidget* parent, const DialogUnits& du, QtUserInterface& ui)
+    : QWidget(parent),
+      ui_(ui),
+      // The two lists share the extra width and height; the column of
+      // buttons between them and the filter below keep their places.
+      layout_(du.Size(242, 109), {{du.X(89), du.X(133)}}, {{du.Y(94), du.Y(109)}}) {
   setObjectName(QStringLiteral("filePane"));
   resize(du.Size(242, 109));
 
@@ -94,6 +99,11 @@ FilePane::FilePane(QWidget* parent, const DialogUnits& du, QtUserInterface& ui) 
   sendBox_ = Place(new QListWidget(this), du, 1015, 133, 2, 106, 105);
   sendBox_->setSelectionMode(QAbstractItemView::SingleSelection);
 
+  layout_.Add(files_, Follow::kGrow, Follow::kGrow);
+  layout_.Add(filter_, Follow::kGrow, Follow::kKeep);
+  for (QPushButton* button : {add, addAll, remove, removeAll}) layout_.Add(button, Follow::kKeep, Follow::kKeep);
+  layout_.Add(sendBox_, Follow::kGrow, Follow::kGrow);
+
   connect(add, &QPushButton::clicked, this, &FilePane::Add);
   connect(addAll, &QPushButton::clicked, this, &FilePane::AddAll);
   connect(remove, &QPushButton::clicked, this, &FilePane::Remove);
@@ -101,6 +111,11 @@ FilePane::FilePane(QWidget* parent, const DialogUnits& du, QtUserInterface& ui) 
   connect(files_, &QListWidget::itemDoubleClicked, this, [this] { Add(); });
   connect(filter_, &QComboBox::currentIndexChanged, this, [this] { ClearFolderPick(); });
   connect(filter_, &QComboBox::activated, this, &FilePane::FilterChosen);
+}
+
+void FilePane::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  layout_.Apply(size());
 }
 
 void FilePane::FolderSelected(const QString& folder) {
@@ -124,7 +139,8 @@ void FilePane::RefreshFiles() {
   if (filters != QStringList{QStringLiteral("*.*")}) dir.setNameFilters(filters);
   dir.setFilter(QDir::Files);
   dir.setSorting(QDir::Name | QDir::IgnoreCase);
-  files_->addItems(dir.entryList());
+  // A long name is cut at the list's edge; its tip shows it whole.
+  for (const QString& name : dir.entryList()) (new QListWidgetItem(name, files_))->setToolTip(dir.filePath(name));
 }
 
 void FilePane::FilterChosen(int index) {
@@ -220,12 +236,22 @@ const send::SendEntryItem* FilePane::SelectedEntry() const {
   return &sendList_.Items()[static_cast<std::size_t>(row)];
 }
 
+void FilePane::KeepSendListIn(const std::string& path) {
+  sendList_.changed = nullptr;
+  if (sendList_.Load(path)) ShowSendList(nullptr);
+  sendList_.changed = [this, path] {
+    if (!sendList_.Save(path)) ui_.Diagnostic("the send list could not be kept in " + path);
+  };
+}
+
 void FilePane::ShowSendList(const send::SendEntryItem* keep) {
   sendBox_->clear();
   int selected = -1;
   const auto& items = sendList_.Items();
   for (std::size_t i = 0; i < items.size(); ++i) {
-    sendBox_->addItem(QString::fromStdString(items[i].text));
+    // The entry's folder is cut at the list's edge; its tip shows the whole path.
+    (new QListWidgetItem(QString::fromStdString(items[i].text), sendBox_))
+        ->setToolTip(QString::fromStdString(items[i].realPath));
     if (keep != nullptr && selected < 0 && items[i].text == keep->text && items[i].realPath == keep->realPath)
       selected = static_cast<int>(i);
   }

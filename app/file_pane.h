@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <string>
 
+#include "app/dialog_units.h"
 #include "link/link.h"
 #include "send/send_list.h"
 
@@ -21,7 +22,6 @@ class QPushButton;
 namespace quirel::app {
 
 class CMyFileDialog;
-class DialogUnits;
 class QtUserInterface;
 
 // "自定义文件类型" (dialog 136): one edit of at most five characters.
@@ -56,6 +56,11 @@ class FilePane final : public QWidget {
  public:
   FilePane(QWidget* parent, const DialogUnits& units, QtUserInterface& ui);
 
+  // Keeps the send list in path from now on, after every change, having
+  // first taken back the list a run before kept there: ending the program,
+  // by Escape or the close box too, never costs the list.
+  void KeepSendListIn(const std::string& path);
+
   // The folder tree's notifications: a newly selected folder, and a click.
   void FolderSelected(const QString& folder);
   void TreeClicked();
@@ -87,6 +92,9 @@ class FilePane final : public QWidget {
   QComboBox* filter() const { return filter_; }
   QListWidget* sendListBox() const { return sendBox_; }
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   // Shows the send list again, keeping the selected entry selected.
   void ShowSendList(const send::SendEntryItem* keep);
@@ -95,6 +103,7 @@ class FilePane final : public QWidget {
   QListWidget* files_;
   QComboBox* filter_;
   QListWidget* sendBox_;
+  StretchLayout layout_;
   QString currentFolder_ = QStringLiteral("no");
   QString filePattern_ = QStringLiteral("/*.*");
   bool folderPicked_ = false;

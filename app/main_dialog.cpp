@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/browser_pane.h"
 #include "app/preview.h"
@@ -25,6 +26,9 @@
 #include "resources/messages.h"
 
 namespace quirel::app {
+
+// The send list as the last run left it, in the program directory.
+constexpr const char* kSendListFile = "sendlist.dat";
 
 // Marks a command as running, and makes sure the window takes input again
 // when it ends, whichever way the operation left it.
@@ -46,15 +50,19 @@ class CMyFileDialog::Busy {
 CMyFileDialog::CMyFileDialog(const Environment& env, Link& link, QtUserInterface& ui, bool browserAvailable,
                              QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       env_(env),
       link_(link),
       ui_(ui),
       browserAvailable_(browserAvailable),
-      units_(DialogFont()) {
+      units_(DialogFont()),
+      // The extra height goes to the panes above and below the middle row
+      // of buttons; the two rows of buttons keep theirs.
+      layout_(ClassicSize(), {}, {{units_.Y(109), units_.Y(134)}, {units_.Y(220), units_.Y(245)}}) {
   setFont(DialogFont());
   setWindowTitle(Text(msg::kMainDialogTitle));
-  setFixedSize(units_.Size(351, 245));
+  setMinimumSize(ClassicSize());
+  resize(ClassicSize());
   ui_.SetMainWindow(this);
   Build();
 }
@@ -67,6 +75,7 @@ CMyFileDialog::~CMyFileDialog() {
 void CMyFileDialog::Build() {
   const DialogUnits& du = units_;
   tree_ = Place(new FolderTree(this), du, 1003, 2, 2, 101, 128);
+  layout_.Add(tree_, Follow::kGrow, Follow::kGrow);
 
   const struct {
     int id;
@@ -95,21 +104,26 @@ void CMyFileDialog::Build() {
     auto* button = Place(new QPushButton(Text(b.text), this), du, b.id, b.x, b.y, b.width, b.height);
     button->setAutoDefault(true);
     connect(button, &QPushButton::clicked, this, b.command);
+    layout_.Add(button, Follow::kKeep, Follow::kKeep);
   }
 
   // The frame of the preview area: an edit that takes no input.
   auto* frame = Place(new QPlainTextEdit(this), du, 1006, 2, 134, 344, 86);
   frame->setEnabled(false);
   frame->setFocusPolicy(Qt::NoFocus);
+  layout_.Add(frame, Follow::kGrow, Follow::kGrow);
 
-  Place(new QLabel(Text(msg::kCurrentFileName), this), du, kNoId, 105, 196, 44, 13);
+  layout_.Add(Place(new QLabel(Text(msg::kCurrentFileName), this), du, kNoId, 105, 196, 44, 13), Follow::kKeep,
+              Follow::kKeep);
   auto* current = Place(new QLabel(this), du, 1100, 149, 196, 192, 18);
   current->setTextFormat(Qt::PlainText);
+  layout_.Add(current, Follow::kGrow, Follow::kKeep);
 
   auto* line = Place(new QFrame(this), du, kNoId, 107, 109, 236, 1);
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
   line->setMinimumHeight(2);
+  layout_.Add(line, Follow::kGrow, Follow::kKeep);
 }
 
 QSize CMyFileDialog::OuterSize() const {
@@ -118,7 +132,25 @@ QSize CMyFileDialog::OuterSize() const {
   // the style draws them, so that the layout is the same everywhere.
   const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
   const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
-  return {width() + 2 * border, height() + title + 2 * border};
+  const QSize classic = ClassicSize();
+  return {classic.width() + 2 * border, classic.height() + title + 2 * border};
+}
+
+void CMyFileDialog::FitInto(const QRect& available) {
+  const QSize classic = ClassicSize();
+  const QSize frame = OuterSize() - classic;
+  const QSize room = available.size() - frame;
+  if (room.width() < classic.width() || room.height() < classic.height()) {
+    // A small screen, or a large scale: the panes give up what the screen
+    // lacks, down to half of their classic size.
+    const QSize fitted = classic.boundedTo(room).expandedTo(classic / 2);
+    setMinimumSize(fitted);
+    resize(fitted);
+  }
+  QPoint at = available.center() - rect().center();
+  at.setX(std::max(available.left(), std::min(at.x(), available.right() + 1 - width() - frame.width())));
+  at.setY(std::max(available.top(), std::min(at.y(), available.bottom() + 1 - height() - frame.height())));
+  move(at);
 }
 
 void CMyFileDialog::Initialise() {
@@ -136,10 +168,12 @@ void CMyFileDialog::Initialise() {
     if (browserPane_ == nullptr) browserPane_ = new BrowserPane(this, units_);
     browserPane_->move(static_cast<int>(w * 0.017), static_cast<int>(h * 0.528));
     browserPane_->show();
+    layout_.Add(browserPane_, Follow::kGrow, Follow::kGrow);
   }
 
   if (filePane_ == nullptr) {
     filePane_ = new FilePane(this, units_, ui_);
+    filePane_->KeepSendListIn(env_.HomeFile(kSendListFile));
     connect(tree_, &FolderTree::folderSelected, filePane_, &FilePane::FolderSelected);
     connect(tree_, &FolderTree::treeClicked, filePane_, &FilePane::TreeClicked);
     ui_.expandHook = [this](std::string_view path) {
@@ -148,6 +182,9 @@ void CMyFileDialog::Initialise() {
   }
   filePane_->move(static_cast<int>(w / 3.4), 0);
   filePane_->show();
+  layout_.Add(filePane_, Follow::kGrow, Follow::kGrow);
+  // The window may have been given its size before the panes came.
+  layout_.Apply(size());
   tree_->Fill();
 
   OnHelp();
@@ -159,10 +196,14 @@ void CMyFileDialog::showEvent(QShowEvent* event) {
   if (!initialised_) Initialise();
   if (!centred_) {
     centred_ = true;
-    if (QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr)
-      move(screen->availableGeometry().center() - rect().center());
+    if (QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) FitInto(screen->availableGeometry());
   }
   QDialog::showEvent(event);
+}
+
+void CMyFileDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  layout_.Apply(size());
 }
 
 void CMyFileDialog::reject() {

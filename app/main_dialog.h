@@ -68,9 +68,12 @@ class CMyFileDialog final : public QDialog {
   QTreeWidget* folderTree() const { return tree_; }
   FolderTree* folders() const { return tree_; }
   QWidget* Control(int id) const { return FindControl(this, id); }
-  // W and H of the initialisation: the window's size with a title bar and
-  // a border.
+  // W and H of the initialisation: the window's classic size with a title
+  // bar and a border.
   QSize OuterSize() const;
+  // The size the window opens at and the least it takes, where the screen
+  // has room for it.
+  QSize ClassicSize() const { return units_.Size(351, 245); }
   // True while a command runs; the window does not close meanwhile.
   bool busy() const { return busy_ > 0; }
 
@@ -87,11 +90,14 @@ class CMyFileDialog final : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void reject() override;
 
  private:
   class Busy;
   void Build();
+  // Makes the window and its frame fit into the screen's free area.
+  void FitInto(const QRect& available);
   void Connect(int id, void (CMyFileDialog::*command)());
 
   Environment env_;
@@ -100,6 +106,7 @@ class CMyFileDialog final : public QDialog {
   const bool browserAvailable_;
   RunSettings settings_;
   DialogUnits units_;
+  StretchLayout layout_;
   bool initialised_ = false;
   bool centred_ = false;
   int busy_ = 0;

@@ -9,6 +9,7 @@
 #include "app/browser_pane.h"
 #include "resources/messages.h"
 #include "tests/gui/gui_rig.h"
+#include "tests/gui/pane_support.h"
 
 namespace quirel::app::testing {
 namespace {
@@ -96,6 +97,47 @@ TEST(MainDialog, PanesArePlacedFromTheWindowSize) {
   EXPECT_LT(files->geometry().bottom(), d.Control(1007)->y());
 }
 
+TEST(MainDialog, GrowsWithThePanesAndKeepsTheButtons) {
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  CMyFileDialog& d = rig.dialog();
+  EXPECT_EQ(d.minimumSize(), d.ClassicSize());
+  QWidget* panes[] = {d.Control(1003), d.Control(1013), d.Control(1015), d.browserPane()->view()};
+  QSize before[4];
+  for (int i = 0; i < 4; ++i) before[i] = panes[i]->size();
+  d.resize(d.ClassicSize() * 1.5);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_TRUE(panes[i]->width() > before[i].width() && panes[i]->height() > before[i].height()) << i;
+  const DialogUnits du(DialogFont());
+  for (const Placed& p : kButtons) EXPECT_EQ(rig.Button(p.id)->size(), du.Size(p.width, p.height)) << p.id;
+  EXPECT_EQ(d.height() - rig.Button(1000)->y(), du.Y(245) - du.Y(222));  // the bottom row stays at the bottom
+  // Every control inside its parent, and none over another but in the preview frame.
+  for (const QWidget* parent : std::initializer_list<const QWidget*>{&d, d.filePane(), d.browserPane()}) {
+    const QRect frame = parent == &d ? d.Control(1006)->geometry() : QRect();
+    const auto kids = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (const QWidget* a : kids) {
+      const QRect x = a->isVisible() ? a->geometry() : QRect();
+      EXPECT_TRUE(x.isNull() || parent->rect().contains(x)) << a->metaObject()->className();
+      for (const QWidget* b : kids) {
+        const QRect y = b->isVisible() && b != a ? b->geometry() : QRect();
+        EXPECT_TRUE(!x.intersects(y) || frame.contains(x | y)) << a->metaObject()->className();
+      }
+    }
+  }
+}
+
+TEST(MainDialog, ListEntriesShowTheirWholePathOnHover) {
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  const fs::path file = rig.root() / "一个名字很长很长的文件夹" / "三国演义.txt";
+  WriteFile(file, "x");
+  PickFolder(rig, file.parent_path());
+  Pane(rig).AddAll();
+  ASSERT_EQ(Pane(rig).sendListBox()->count(), 1);
+  EXPECT_EQ(Pane(rig).sendListBox()->item(0)->toolTip(), QString::fromStdString(file.string()));
+  EXPECT_EQ(Pane(rig).fileList()->item(0)->toolTip(), QString::fromStdString(file.string()));
+}
+
 TEST(MainDialog, ExitAsksAndNoStays) {
   GuiRig rig;
   ASSERT_TRUE(rig.Start());
@@ -119,10 +161,20 @@ TEST(MainDialog, ExitAsksAndNoStays) {
 TEST(MainDialog, EscapeAndTheCloseBoxEndWithoutAsking) {
   GuiRig rig;
   ASSERT_TRUE(rig.Start());
+  const fs::path file = rig.root() / "书" / "三国演义.txt";
+  WriteFile(file, "x");
+  PickFolder(rig, file.parent_path());
+  Pane(rig).AddAll();
   QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
   QApplication::sendEvent(&rig.dialog(), &escape);
   EXPECT_FALSE(rig.dialog().isVisible());
   EXPECT_EQ(rig.dialog().result(), QDialog::Rejected);
+  // The list the user built is there at the next start.
+  GuiRig next;
+  next.options.home = rig.options.home;
+  ASSERT_TRUE(next.Start());
+  ASSERT_EQ(Pane(next).sendList().size(), 1u);
+  EXPECT_EQ(Pane(next).sendList().Items()[0].realPath, file.string());
 
   GuiRig other;
   ASSERT_TRUE(other.Start());

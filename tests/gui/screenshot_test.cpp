@@ -7,6 +7,8 @@
 // meet on the reader and a send report with its list. Skipped
 // without QUIREL_SCREENSHOT_DIR.
 #include <gtest/gtest.h>
+
+#include <functional>
 #include <signal.h>
 
 #include <QApplication>
@@ -26,6 +28,7 @@
 #include "app/preview.h"
 #include "app/progress_dialog.h"
 #include "app/small_dialogs.h"
+#include "link/clear.h"
 #include "resources/messages.h"
 #include "tests/gui/pane_support.h"
 
@@ -90,6 +93,24 @@ TEST(Screenshots, MainDialogWithTreeFilesAndSendList) {
   // The two small dialogs of the pane and the preview, drawn off screen.
   EXPECT_TRUE(PreviewFormatDialog(nullptr, 1, 2).grab().save(ShotDir() + QStringLiteral("/preview_format.png")));
   EXPECT_TRUE(CustomTypeDialog(nullptr).grab().save(ShotDir() + QStringLiteral("/custom_type.png")));
+}
+
+TEST(Screenshots, MainWindowAtOneAndAHalfTimesItsSize) {
+  if (ShotDir().isEmpty()) GTEST_SKIP() << "QUIREL_SCREENSHOT_DIR not set";
+  GuiRig rig;
+  ASSERT_TRUE(rig.Start());
+  const fs::path books = rig.root() / "电子书";
+  for (const char* name : {"三国演义.txt", "红楼梦.txt", "西游记.htm", "一部名字相当长的长篇历史小说第一卷.txt"})
+    WriteFile(books / name, "x");
+  for (const char* name : {"古典", "现代"}) fs::create_directories(books / name);
+  WriteFile(books / "古典" / "论语.txt", "x");
+  PickFolder(rig, books / "古典");
+  Pane(rig).Add();
+  PickFolder(rig, books);
+  Pane(rig).AddAll();
+  rig.dialog().resize(rig.dialog().ClassicSize() * 1.5);
+  Settle(800);
+  GrabScreen(QStringLiteral("main_window_1_5x.png"), rig.dialog().frameGeometry());
 }
 
 TEST(Screenshots, SendWindowMidTransfer) {
@@ -249,18 +270,33 @@ TEST(Screenshots, FolderNameBoxBusyReaderAndKeptFiles) {
   folder.hide();
   const auto hook = std::move(rig.ui().boxHook);
   rig.ui().boxHook = nullptr;
-  for (const char* name : {"reader_busy.png", "received_kept.png"}) {
-    QTimer::singleShot(800, [name] {
+  const std::pair<const char*, std::function<void()>> boxes[] = {
+      {"reader_busy.png",
+       [&] {
+         rig.ui().ShowMessage(std::string(msg::kPortBusy) + "quirel send（进程 4380）", msg::kCaption, Icon::Error);
+       }},
+      {"received_kept.png",
+       [&] {
+         rig.ui().ShowMessageWithDetail(" 3" + std::string(msg::kReceivedSomeKeptSuffix), msg::kCaption,
+                                        Icon::Information,
+                                        std::string(msg::kKeptHeading) + "\n/home/user/电子书/天龙八部第一卷.txt");
+       }},
+      {"missing_system_file.png",
+       [&] {
+         rig.ui().ShowMessageWithDetail(msg::kFont1OpenFailed, msg::kCaption, Icon::Error,
+                                        SystemFileNote(rig.dialog().env(), "chnstd1j40.bin"));
+       }},
+      {"link_error.png", [&] { rig.ui().ShowMessage(msg::kLinkError, msg::kCaption, Icon::Error); }},
+      {"no_word.png", [&] { rig.ui().ShowMessage(msg::kNoWordConvert, msg::kCaption, Icon::Information); }},
+  };
+  for (const auto& [name, show] : boxes) {
+    QTimer::singleShot(800, [name = name] {
       QWidget* box = QApplication::activeModalWidget();
       ASSERT_NE(box, nullptr);
       EXPECT_TRUE(box->grab().save(ShotDir() + QLatin1Char('/') + QString::fromLatin1(name)));
       box->close();
     });
-    if (std::string_view(name) == "reader_busy.png")
-      rig.ui().ShowMessage(std::string(msg::kPortBusy) + "quirel send（进程 4380）", msg::kCaption, Icon::Error);
-    else
-      rig.ui().ShowMessageWithDetail(" 3" + std::string(msg::kReceivedSomeKeptSuffix), msg::kCaption, Icon::Information,
-                                     std::string(msg::kKeptHeading) + "\n/home/user/电子书/天龙八部第一卷.txt");
+    show();
   }
   rig.ui().boxHook = hook;
 }
