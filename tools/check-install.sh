@@ -26,8 +26,8 @@ version="$(sed -n 's/^project(.*VERSION \([0-9][0-9.]*\).*/\1/p' "$source_dir/CM
 [ -n "$version" ] || fail "no VERSION in project()"
 
 # A clean user: own home, no port, no directories chosen, no display.
-clean=(env LC_ALL=C -u QUIREL_PORT -u QUIREL_HOME -u QUIREL_SYSTEM_DIR -u XDG_DATA_HOME -u DISPLAY -u WAYLAND_DISPLAY
-       -u LD_LIBRARY_PATH -u QT_QPA_PLATFORM HOME="$work/home")
+clean=(env -u QUIREL_PORT -u QUIREL_HOME -u QUIREL_SYSTEM_DIR -u XDG_DATA_HOME -u DISPLAY -u WAYLAND_DISPLAY
+       -u LD_LIBRARY_PATH -u QT_QPA_PLATFORM LC_ALL=C HOME="$work/home")
 run() { "${clean[@]}" "$@"; }
 mkdir -p "$work/home"
 
