@@ -55,6 +55,16 @@ void GrabScreen(const QString& name, const QRect& area = QRect()) {
   EXPECT_TRUE(shot.save(ShotDir() + QLatin1Char('/') + name)) << name.toStdString();
 }
 
+// Saves the next modal box as it waits for a button, then closes it.
+void GrabNextBox(const QString& name) {
+  QTimer::singleShot(800, [name] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->grab().save(ShotDir() + QLatin1Char('/') + name));
+    box->close();
+  });
+}
+
 // GBK bytes of a short Chinese text with two paragraphs.
 std::string ChineseText() {
   std::string gbk;
@@ -237,20 +247,12 @@ TEST(Screenshots, ReplaceQuestionNameWarningAndReportList) {
   // The boxes as the window shows them, taken while they wait for a button.
   const auto hook = std::move(rig.ui().boxHook);
   rig.ui().boxHook = nullptr;
-  auto grabNextBox = [](const QString& name) {
-    QTimer::singleShot(800, [name] {
-      QWidget* box = QApplication::activeModalWidget();
-      ASSERT_NE(box, nullptr);
-      EXPECT_TRUE(box->grab().save(ShotDir() + QLatin1Char('/') + name));
-      box->close();
-    });
-  };
-  grabNextBox(QStringLiteral("name_clash.png"));
+  GrabNextBox(QStringLiteral("name_clash.png"));
   rig.ui().ShowMessage(std::string(msg::kNameCollision) +
                            "\n/home/user/电子书/天龙八部/天龙八部第一卷上册.txt → 天龙八部第一卷.ebk"
                            "\n/home/user/电子书/天龙八部/天龙八部第一卷下册.txt → 天龙八部第一~2.ebk",
                        msg::kCaption, Icon::Warning);
-  grabNextBox(QStringLiteral("send_report_list.png"));
+  GrabNextBox(QStringLiteral("send_report_list.png"));
   rig.ui().ShowMessageWithDetail(
       " 2" + std::string(msg::kFilesSentSuffix), msg::kCaption, Icon::Information,
       std::string(msg::kNotSentHeading) + "\n/home/user/电子书/深/1/2/3/4/5/6/七级.txt\n/home/user/电子书/b😀.txt");
@@ -290,12 +292,7 @@ TEST(Screenshots, FolderNameBoxBusyReaderAndKeptFiles) {
       {"no_word.png", [&] { rig.ui().ShowMessage(msg::kNoWordConvert, msg::kCaption, Icon::Information); }},
   };
   for (const auto& [name, show] : boxes) {
-    QTimer::singleShot(800, [name = name] {
-      QWidget* box = QApplication::activeModalWidget();
-      ASSERT_NE(box, nullptr);
-      EXPECT_TRUE(box->grab().save(ShotDir() + QLatin1Char('/') + QString::fromLatin1(name)));
-      box->close();
-    });
+    GrabNextBox(QString::fromLatin1(name));
     show();
   }
   rig.ui().boxHook = hook;
