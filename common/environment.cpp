@@ -62,30 +62,23 @@ std::shared_ptr<WorkSpace> WorkSpace::Make(const std::string& systemDir) {
   std::string pattern = (root / (std::string(kNewPrefix) + "XXXXXX")).string();
   if (::mkdtemp(pattern.data()) == nullptr) return nullptr;
   const fs::path made = pattern;
-  const int fd = ::open((made / kLockName).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (fd >= 0) ::close(fd);
-    fs::remove_all(made, ec);
-    return nullptr;
-  }
+  std::shared_ptr<WorkSpace> space(new WorkSpace());
+  // The folder is new and ours alone: nobody else can hold its lock yet.
+  space->lock_ = FileLock((made / kLockName).string(), FileLock::Mode::kTry);
   const fs::path final =
       root / (std::string(kRunPrefix) + std::to_string(::getpid()) + "-" + made.filename().string().substr(4));
-  fs::rename(made, final, ec);
-  if (ec) {
-    ::close(fd);
+  if (space->lock_.held()) fs::rename(made, final, ec);
+  if (!space->lock_.held() || ec) {
     fs::remove_all(made, ec);
     return nullptr;
   }
-  std::shared_ptr<WorkSpace> space(new WorkSpace());
   space->dir_ = final.string();
-  space->lockFd_ = fd;
   return space;
 }
 
 WorkSpace::~WorkSpace() {
   std::error_code ec;
-  fs::remove_all(dir_, ec);
-  ::close(lockFd_);
+  fs::remove_all(dir_, ec);  // the lock goes after, with lock_
 }
 
 Environment Environment::Resolve(const std::string& home, const std::string& systemDir, bool withWorkSpace) {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "common/file_lock.h"
+
 namespace quirel {
 
 // A private folder below <system directory>/work, made with mkdtemp and
@@ -27,7 +29,7 @@ class WorkSpace {
  private:
   WorkSpace() = default;
   std::string dir_;
-  int lockFd_ = -1;
+  FileLock lock_;
 };
 
 struct Environment {

@@ -170,4 +170,14 @@ bool LessNoCase(std::string_view a, std::string_view b) {
   return a.size() < b.size();
 }
 
+std::string CutGbk(std::string_view gbk, std::size_t limit) {
+  std::size_t end = 0;
+  while (end < gbk.size()) {
+    const std::size_t length = static_cast<unsigned char>(gbk[end]) > 0x80 ? 2 : 1;
+    if (end + length > limit) break;
+    end += length;
+  }
+  return std::string(gbk.substr(0, std::min(end, gbk.size())));
+}
+
 }  // namespace quirel

@@ -17,6 +17,10 @@ std::string Utf8ToGbkLossy(std::string_view utf8, std::string_view replacement);
 // GBK to UTF-8; undecodable bytes become U+FFFD.
 std::string GbkToUtf8(std::string_view gbk);
 
+// The first bytes of GBK text that fit limit bytes without splitting a
+// double-byte character.
+std::string CutGbk(std::string_view gbk, std::size_t limit);
+
 // Decodes one UTF-8 sequence at p (n bytes available): its length, 0 when
 // the sequence is cut off by the end, -1 when it is malformed (overlong forms
 // and surrogates included).

@@ -32,18 +32,6 @@ bool WellFormed(std::string_view record) {
   return expected == 0x1C;
 }
 
-// A name as the list of refused records shows it: at most 32 bytes, cut
-// between two characters.
-std::string ShortName(const std::string& gbk) {
-  std::size_t end = 0;
-  while (end < gbk.size()) {
-    const std::size_t length = static_cast<unsigned char>(gbk[end]) >= 0x81 ? 2 : 1;
-    if (end + length > 32) break;
-    end += length;
-  }
-  return gbk.substr(0, std::min(end, gbk.size()));
-}
-
 }  // namespace
 
 void PhonebookExchange::BeginProgress() {
@@ -303,7 +291,7 @@ MergeResult PhonebookExchange::MergeRecords(std::string_view received, std::stri
       continue;
     }
     if ((check = StoreForm(fields, clean, record)) != RecordCheck::kOk) {
-      result.refused.push_back(GbkToUtf8(ShortName(clean.name)) +
+      result.refused.push_back(GbkToUtf8(CutGbk(clean.name, 32)) +
                                std::string(check == RecordCheck::kNoName ? msg::kRefusedNoName : msg::kRefusedTooLong));
       if (ProgressWindow* window = progress()) window->StepIt(Bar::Overall);
       continue;

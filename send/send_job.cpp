@@ -72,22 +72,10 @@ std::string RecordsKey(const std::vector<NameRecord>& records) {
   return key;
 }
 
-// The first bytes of a GBK name that fit limit bytes without splitting a
-// double-byte character (the header's own cut, for limit 14).
-std::string CutName(const std::string& gbk, std::size_t limit) {
-  std::size_t end = 0;
-  while (end < gbk.size()) {
-    const std::size_t length = static_cast<std::uint8_t>(gbk[end]) > 0x80 ? 2 : 1;
-    if (end + length > limit) break;
-    end += length;
-  }
-  return gbk.substr(0, std::min(end, gbk.size()));
-}
-
 // A name of at most 14 bytes ending in "~n", as shortened names usually are.
 std::string NumberedName(const std::string& gbkBase, int n) {
   const std::string suffix = "~" + std::to_string(n);
-  return CutName(gbkBase, 14 - suffix.size()) + suffix;
+  return CutGbk(gbkBase, 14 - suffix.size()) + suffix;
 }
 
 }  // namespace
@@ -151,8 +139,8 @@ bool SendJob::ResolveCollisions() {
     return file.folderKey + '\n' + std::string(header.begin(), header.begin() + 17);
   };
   auto shownName = [&](const PlannedFile& file) {
-    const std::string extension = convertFormat ? "ebk" : CutName(file.gbkExtension, 3);
-    return GbkToUtf8(CutName(file.gbkBase, 14)) + (extension.empty() ? "" : "." + GbkToUtf8(extension));
+    const std::string extension = convertFormat ? "ebk" : CutGbk(file.gbkExtension, 3);
+    return GbkToUtf8(CutGbk(file.gbkBase, 14)) + (extension.empty() ? "" : "." + GbkToUtf8(extension));
   };
 
   std::set<std::string> used;
