@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/program.h"
+#include "common/translate.h"
 #include "common/version.h"
 
 namespace {
@@ -34,6 +35,9 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("quirel40"));
   quirel::app::InstallQtTranslations();
+  // The window speaks Simplified Chinese whatever the locale, the notes the
+  // core adds to its messages too.
+  quirel::SetUpTranslation(QCoreApplication::applicationDirPath().toStdString(), "zh_CN");
   QApplication::setApplicationVersion(QString::fromLatin1(quirel::kVersion));
   // Matches the installed desktop entry, so the desktop shows its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.quirel.Quirel"));

@@ -42,7 +42,7 @@ bool ParseCommandLine(const QStringList& arguments, StartOptions& options, QStri
       }
       if (argument != name) return false;
       if (i + 1 >= arguments.size()) {
-        error = QStringLiteral("%1 needs a value").arg(name);
+        error = QStringLiteral("%1 缺少取值").arg(name);
         return true;
       }
       into = arguments[++i].toStdString();
@@ -58,7 +58,7 @@ bool ParseCommandLine(const QStringList& arguments, StartOptions& options, QStri
                value(QStringLiteral("--system-dir"), options.systemDir)) {
       if (!error.isEmpty()) return false;
     } else {
-      error = QStringLiteral("unknown option: %1").arg(argument);
+      error = QStringLiteral("未知选项：%1").arg(argument);
       return false;
     }
   }
@@ -145,7 +145,7 @@ bool Program::Start(std::string& error) {
     const std::string choice = reader::ChosenPortSpec(options_.port);
     opened_ = reader::OpenPort(choice, env_, error);
     if (opened_.port == nullptr) {
-      if (error.empty()) error = "cannot open the port " + choice;
+      if (error.empty()) error = "无法打开端口 " + choice;
       return false;
     }
     port_ = opened_.port.get();

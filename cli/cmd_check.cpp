@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "cli/translate.h"
+#include "common/translate.h"
 #include "common/ini.h"
 #include "convert/ebook_check.h"
 #include "viewer/rows.h"

@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "cli/command.h"
-#include "cli/translate.h"
+#include "common/translate.h"
 #include "link/clear.h"
 #include "resources/messages.h"
 

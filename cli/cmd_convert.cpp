@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cli/command.h"
-#include "cli/translate.h"
+#include "common/translate.h"
 #include "common/text.h"
 #include "convert/convert.h"
 #include "resources/messages.h"

@@ -1,6 +1,6 @@
 // quirel mkdir NAME: create a directory at the top of the reader's storage.
 #include "cli/command.h"
-#include "cli/translate.h"
+#include "common/translate.h"
 #include "link/commands.h"
 
 namespace quirel::cli {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "cli/translate.h"
+#include "common/translate.h"
 #include "common/text.h"
 #include "phonebook/list.h"
 #include "phonebook/store.h"

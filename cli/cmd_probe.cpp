@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "cli/command.h"
-#include "cli/translate.h"
+#include "common/translate.h"
 
 namespace quirel::cli {
 namespace {

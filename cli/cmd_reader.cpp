@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "cli/translate.h"
+#include "common/translate.h"
 #include "reader/firmware.h"
 #include "reader/port_factory.h"
 #include "reader/storage.h"

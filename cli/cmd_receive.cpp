@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "cli/command.h"
-#include "cli/translate.h"
+#include "common/translate.h"
 #include "cli/terminal_ui.h"
 #include "link/receive.h"
 

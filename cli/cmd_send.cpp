@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "cli/command.h"
-#include "cli/translate.h"
+#include "common/translate.h"
 #include "cli/terminal_ui.h"
 #include "convert/convert.h"
 #include "send/send_job.h"

@@ -10,7 +10,7 @@
 
 #include "cli/command.h"
 #include "cli/terminal_ui.h"
-#include "cli/translate.h"
+#include "common/translate.h"
 #include "common/pacer_loader.h"
 #include "common/version.h"
 #include "reader/port_factory.h"

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "cli/command.h"
-#include "cli/translate.h"
+#include "common/translate.h"
 #include "resources/messages.h"
 
 namespace quirel::cli {

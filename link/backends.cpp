@@ -34,6 +34,8 @@
 #endif
 #endif
 
+#include "common/translate.h"
+
 namespace quirel {
 
 namespace {
@@ -45,9 +47,9 @@ bool IsStandardBase(unsigned long base) {
 }
 
 // Device nodes /dev/parportN exist only while the parport driver is loaded.
-constexpr const char* kLoadDriver = "load the parport driver: sudo modprobe ppdev";
+constexpr const char* kLoadDriver = N_("load the parport driver: sudo modprobe ppdev");
 
-std::string ErrnoText(int error) { return error != 0 ? std::string(std::strerror(error)) : "failed"; }
+std::string ErrnoText(int error) { return error != 0 ? std::string(std::strerror(error)) : Tr("failed"); }
 
 class RealCalls final : public SystemCalls {
  public:
@@ -165,7 +167,7 @@ PpdevPort::PpdevPort(SystemCalls& sys, const std::string& device) : sys_(sys) {
     std::sort(found.begin(), found.end());
     for (const auto& [n, name] : found) paths.push_back("/dev/" + name);
     if (paths.empty()) {
-      AddProblem("no /dev/parport* device", kLoadDriver);
+      AddProblem(Tr("no /dev/parport* device"), Tr(kLoadDriver));
       return;
     }
   }
@@ -192,17 +194,17 @@ PpdevPort::PpdevPort(SystemCalls& sys, const std::string& device) : sys_(sys) {
       const int error = errno;
       std::string remedy;
       if (error == EACCES || error == EPERM)
-        remedy = path + " belongs to group lp: join it (sudo usermod -aG lp $USER) and log in again";
+        remedy = Tr("%s belongs to group lp: join it (sudo usermod -aG lp $USER) and log in again", {path});
       else if (error == ENOENT || error == ENODEV || error == ENXIO)
-        remedy = kLoadDriver;
-      AddProblem("cannot open " + path + ": " + ErrnoText(error), remedy);
+        remedy = Tr(kLoadDriver);
+      AddProblem(Tr("cannot open %s: %s", {path, ErrnoText(error)}), remedy);
       return false;
     }
     errno = 0;
     if (sys_.Ioctl(fd, Ppdev().claim, nullptr) != 0) {
       const int error = errno;
-      AddProblem("cannot claim " + path + ": " + ErrnoText(error),
-                 error == EBUSY ? "another program is using " + path + ": end it and try again" : std::string());
+      AddProblem(Tr("cannot claim %s: %s", {path, ErrnoText(error)}),
+                 error == EBUSY ? Tr("another program is using %s: end it and try again", {path}) : std::string());
       sys_.Close(fd);
       return false;
     }
@@ -324,16 +326,16 @@ bool SplitTcp(const std::string& rest, std::string& host, std::string& port) {
 bool BridgePort::ValidTarget(const std::string& target, std::string& error) {
   if (target.rfind("unix:", 0) == 0) {
     if (target.size() > 5) return true;
-    error = "bridge:unix: needs a socket path";
+    error = Tr("bridge:unix: needs a socket path");
     return false;
   }
   if (target.rfind("tcp:", 0) == 0) {
     std::string host, port;
     if (SplitTcp(target.substr(4), host, port)) return true;
-    error = "bridge:tcp: needs HOST:PORT, e.g. bridge:tcp:127.0.0.1:7378";
+    error = Tr("bridge:tcp: needs HOST:PORT, e.g. bridge:tcp:127.0.0.1:7378");
     return false;
   }
-  error = "bridge needs unix:PATH or tcp:HOST:PORT";
+  error = Tr("bridge needs unix:PATH or tcp:HOST:PORT");
   return false;
 }
 
@@ -349,13 +351,13 @@ BridgePort::BridgePort(const std::string& target) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof(address.sun_path)) {
-      problem_ = "bridge socket path too long: " + path;
+      problem_ = Tr("bridge socket path too long: %s", {path});
       return;
     }
     std::memcpy(address.sun_path, path.data(), path.size());
     fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
     if (fd_ >= 0 && ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-      problem_ = "cannot connect to " + path + ": " + ErrnoText(errno);
+      problem_ = Tr("cannot connect to %s: %s", {path, ErrnoText(errno)});
       Drop();
     }
     return;
@@ -367,10 +369,10 @@ BridgePort::BridgePort(const std::string& target) {
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* list = nullptr;
   if (const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list); rc != 0) {
-    problem_ = "cannot resolve " + host + ": " + ::gai_strerror(rc);
+    problem_ = Tr("cannot resolve %s: %s", {host, ::gai_strerror(rc)});
     return;
   }
-  problem_ = "cannot connect to " + host + ":" + port;
+  problem_ = Tr("cannot connect to %s", {host + ":" + port});
   for (addrinfo* a = list; a != nullptr; a = a->ai_next) {
     fd_ = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
     if (fd_ < 0) continue;
@@ -382,12 +384,12 @@ BridgePort::BridgePort(const std::string& target) {
       problem_.clear();
       break;
     }
-    problem_ = "cannot connect to " + host + ":" + port + ": " + ErrnoText(errno);
+    problem_ = Tr("cannot connect to %s: %s", {host + ":" + port, ErrnoText(errno)});
     Drop();
   }
   ::freeaddrinfo(list);
 #else
-  problem_ = "no sockets on this platform";
+  problem_ = Tr("no sockets on this platform");
 #endif
 }
 
@@ -459,12 +461,14 @@ bool ValidHardwareSpec(const std::string& spec, std::string& error) {
   if (spec == "auto" || spec == "ppdev" || spec == "direct") return true;
   if (spec.rfind("ppdev:", 0) == 0) {
     if (spec.size() > 6) return true;
-    error = "ppdev: needs a device, e.g. ppdev:/dev/parport0";
+    error = Tr("ppdev: needs a device, e.g. ppdev:/dev/parport0");
     return false;
   }
   if (spec.rfind("bridge:", 0) == 0) return BridgePort::ValidTarget(spec.substr(7), error);
-  error = "unknown port: " + spec +
-          " (auto, ppdev[:DEVICE], direct, virtual[:DIR][,OPTION...], bridge:unix:PATH, bridge:tcp:HOST:PORT)";
+  error =
+      Tr("unknown port: %s (auto, ppdev[:DEVICE], direct, virtual[:DIR][,OPTION...], bridge:unix:PATH, "
+         "bridge:tcp:HOST:PORT)",
+         {spec});
   return false;
 }
 
@@ -480,7 +484,7 @@ std::unique_ptr<Port> OpenHardwarePort(const std::string& spec, SystemCalls& sys
   // The reason first, then each step the user can take on a line of its own.
   auto explain = [](std::string reason, const std::string& remedy) {
     std::istringstream steps(remedy);
-    for (std::string step; std::getline(steps, step);) reason += "\nTo fix: " + step;
+    for (std::string step; std::getline(steps, step);) reason += "\n" + Tr("To fix: %s", {step});
     return reason;
   };
   const bool automatic = spec == "auto";
@@ -497,9 +501,9 @@ std::unique_ptr<Port> OpenHardwarePort(const std::string& spec, SystemCalls& sys
   }
   auto direct = std::make_unique<DirectPort>(sys);
   if (direct->usable()) return direct;
-  const std::string directProblem = "direct port access not permitted (needs root or CAP_SYS_RAWIO on x86)";
-  note = automatic ? explain("no usable parallel port: " + ppdevProblem + "; " + directProblem, ppdevRemedy)
-                   : explain(directProblem, "run as root, or use --port ppdev (group lp)");
+  const std::string directProblem = Tr("direct port access not permitted (needs root or CAP_SYS_RAWIO on x86)");
+  note = automatic ? explain(Tr("no usable parallel port: %s; %s", {ppdevProblem, directProblem}), ppdevRemedy)
+                   : explain(directProblem, Tr("run as root, or use --port ppdev (group lp)"));
   return std::make_unique<NoPort>();
 }
 

@@ -1,9 +1,30 @@
 // The three registers of the parallel port, and the clock the link sleeps on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace quirel {
+
+// A port whose far end runs the byte layer itself (the USB adapter): the
+// link hands it whole byte operations instead of single register accesses.
+// Each operation does exactly what the link does on a register port.
+class LinkEngine {
+ public:
+  virtual ~LinkEngine() = default;
+
+  enum class SendOutcome { kSent, kTimedOut, kReaderOff };
+  // Sends count bytes in order, each as Link::SendByte does (with the
+  // presence check on every wait when asked), and stops at the first that
+  // fails. sent is set to the number that went through.
+  virtual SendOutcome SendBytes(const std::uint8_t* bytes, std::size_t count, bool presenceCheck,
+                                std::size_t& sent) = 0;
+  // Takes count bytes, each as ShiftInByte does with lowConfirmations hits
+  // for its waits for 0. Returns 0, or which wait failed on the byte after
+  // the taken ones (as ShiftInByte numbers them); taken is set to how many
+  // bytes were stored in bytes.
+  virtual int TakeBytes(int lowConfirmations, std::uint8_t* bytes, std::size_t count, std::size_t& taken) = 0;
+};
 
 class Port {
  public:
@@ -14,6 +35,8 @@ class Port {
   // would change nothing and give the value just read: a wait may then skip
   // the busy polls that could not see a change. Hardware never promises it.
   virtual bool StatusSteady() const { return false; }
+  // The byte layer at the far end, when the port has one.
+  virtual LinkEngine* Engine() { return nullptr; }
 };
 
 class Clock {

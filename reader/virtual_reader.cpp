@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "common/translate.h"
 #include "reader/firmware.h"
 
 namespace quirel::reader {
@@ -10,7 +11,7 @@ namespace quirel::reader {
 bool ParseVirtualSpec(const std::string& spec, std::string& dir, ReaderOptions& options, std::string& error) {
   std::string rest = spec;
   if (rest.rfind("virtual", 0) != 0) {
-    error = "not a virtual reader: " + spec;
+    error = Tr("not a virtual reader: %s", {spec});
     return false;
   }
   rest = rest.substr(7);
@@ -23,7 +24,7 @@ bool ParseVirtualSpec(const std::string& spec, std::string& dir, ReaderOptions& 
   if (!parts.empty()) {
     if (!parts[0].empty()) {
       if (parts[0][0] != ':') {
-        error = "bad virtual reader spec: " + spec;
+        error = Tr("bad virtual reader spec: %s", {spec});
         return false;
       }
       dir = parts[0].substr(1);
@@ -40,14 +41,14 @@ bool ParseVirtualSpec(const std::string& spec, std::string& dir, ReaderOptions& 
     } else if (key == "base" && !value.empty()) {
       const long v = std::strtol(value.c_str(), &end, 0);
       if (*end != '\0' || v <= 0 || v > 0xFFFD) {
-        error = "bad base address: " + value;
+        error = Tr("bad base address: %s", {value});
         return false;
       }
       options.base = static_cast<std::uint16_t>(v);
     } else if (key == "slow" && !value.empty()) {
       const long v = std::strtol(value.c_str(), &end, 10);
       if (*end != '\0' || v < 0 || v > 1000000) {
-        error = "bad slow value: " + value;
+        error = Tr("bad slow value: %s", {value});
         return false;
       }
       options.slow = static_cast<int>(v);
@@ -56,12 +57,12 @@ bool ParseVirtualSpec(const std::string& spec, std::string& dir, ReaderOptions& 
     } else if (key == "silent-after" && !value.empty()) {
       const long long v = std::strtoll(value.c_str(), &end, 10);
       if (*end != '\0' || v < 0) {
-        error = "bad silent-after value: " + value;
+        error = Tr("bad silent-after value: %s", {value});
         return false;
       }
       options.silentAfter = v;
     } else {
-      error = "unknown virtual reader option: " + p;
+      error = Tr("unknown virtual reader option: %s", {p});
       return false;
     }
   }

@@ -169,7 +169,7 @@ TEST(Startup, APortThatCannotBeOpenedIsExplainedUnderTheDetectionErrorAndLogged)
   EXPECT_EQ(box.text, msg::kDetectError);
   EXPECT_EQ(box.caption, "卓卷电子书6.1");
   EXPECT_NE(box.detail.find(device), std::string::npos) << box.detail;
-  EXPECT_NE(box.detail.find("sudo modprobe ppdev"), std::string::npos) << box.detail;
+  EXPECT_NE(box.detail.find("解决办法：加载并口驱动：sudo modprobe ppdev"), std::string::npos) << box.detail;
   EXPECT_NE(ReadFile(fs::path(rig.options.home) / "quirel40.log").find(box.detail), std::string::npos);
 }
 

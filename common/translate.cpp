@@ -1,10 +1,11 @@
-#include "cli/translate.h"
+#include "common/translate.h"
 
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
-namespace quirel::cli {
+namespace quirel {
 
 namespace {
 
@@ -17,8 +18,14 @@ const char* WantedMessageLocale() {
 
 }  // namespace
 
-void SetUpTranslation(const std::string& programDir) {
-  if (std::setlocale(LC_ALL, "") == nullptr) {
+void SetUpTranslation(const std::string& programDir, const char* language) {
+  if (language != nullptr) {
+    // gettext looks at LANGUAGE under any message locale but plain C.
+    const char* messages = std::setlocale(LC_MESSAGES, "");
+    if (messages == nullptr || std::string_view(messages) == "C" || std::string_view(messages) == "POSIX")
+      std::setlocale(LC_MESSAGES, "C.UTF-8");
+    ::setenv("LANGUAGE", language, 1);
+  } else if (std::setlocale(LC_ALL, "") == nullptr) {
     // A locale asked for is missing on this machine (a fresh Debian holds
     // only C and C.UTF-8), which leaves every category at C. The character
     // set becomes UTF-8, that of everything the program writes, so that
@@ -47,4 +54,4 @@ void SetUpTranslation(const std::string& programDir) {
   ::bind_textdomain_codeset(kTextDomain, "UTF-8");
 }
 
-}  // namespace quirel::cli
+}  // namespace quirel

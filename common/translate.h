@@ -1,5 +1,6 @@
-// The command line's own texts in the user's language, through gettext
-// (domain "quirel", English as written here when no catalogue answers).
+// The program's own texts (the command line's, and the notes the core adds
+// to a message) in the user's language, through gettext (domain "quirel",
+// English as written here when no catalogue answers).
 // The reader's fixed messages of resources/messages.h never pass through
 // here: they are shown exactly as they are, in every language.
 #pragma once
@@ -14,7 +15,7 @@
 // where it is shown.
 #define N_(text) text
 
-namespace quirel::cli {
+namespace quirel {
 
 inline constexpr const char* kTextDomain = "quirel";
 
@@ -49,8 +50,10 @@ inline std::string Tr(const char* format, std::initializer_list<std::string_view
   return out;
 }
 
-// Takes the user's language from the environment and the catalogues from
-// beside the program in programDir (installed or in the build tree).
-void SetUpTranslation(const std::string& programDir);
+// Takes the user's language from the environment, or language when given
+// (the window speaks Simplified Chinese whatever the locale), and the
+// catalogues from beside the program in programDir (installed or in the
+// build tree).
+void SetUpTranslation(const std::string& programDir, const char* language = nullptr);
 
-}  // namespace quirel::cli
+}  // namespace quirel
