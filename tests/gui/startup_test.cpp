@@ -80,6 +80,10 @@ TEST(Startup, OnTheVirtualReaderNothingIsAskedAndHelpIsShown) {
   EXPECT_TRUE(pane->isVisible());
   EXPECT_EQ(pane->view()->current().toStdString(), help.string());
   EXPECT_TRUE(pane->view()->toPlainText().contains(QStringLiteral("创建电子书目录")));
+  // Tab passes the page on: no link of it becomes the keyboard's stop.
+  QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+  QApplication::sendEvent(pane->view(), &tab);
+  EXPECT_FALSE(pane->view()->textCursor().hasSelection()) << pane->view()->textCursor().selectedText().toStdString();
 }
 
 TEST(Startup, QtsOwnButtonsSpeakChinese) {
