@@ -35,6 +35,7 @@
 #endif
 
 #include "common/translate.h"
+#include "link/serial_port.h"
 
 namespace quirel {
 
@@ -465,9 +466,10 @@ bool ValidHardwareSpec(const std::string& spec, std::string& error) {
     return false;
   }
   if (spec.rfind("bridge:", 0) == 0) return BridgePort::ValidTarget(spec.substr(7), error);
+  if (spec.rfind("serial:", 0) == 0) return SerialPort::ValidTarget(spec, error);
   error =
-      Tr("unknown port: %s (auto, ppdev[:DEVICE], direct, virtual[:DIR][,OPTION...], bridge:unix:PATH, "
-         "bridge:tcp:HOST:PORT)",
+      Tr("unknown port: %s (auto, ppdev[:DEVICE], direct, serial:DEVICE, virtual[:DIR][,OPTION...], "
+         "bridge:unix:PATH, bridge:tcp:HOST:PORT)",
          {spec});
   return false;
 }
@@ -487,6 +489,11 @@ std::unique_ptr<Port> OpenHardwarePort(const std::string& spec, SystemCalls& sys
     for (std::string step; std::getline(steps, step);) reason += "\n" + Tr("To fix: %s", {step});
     return reason;
   };
+  if (spec.rfind("serial:", 0) == 0) {
+    auto adapter = std::make_unique<SerialPort>(spec.substr(7));
+    if (!adapter->usable()) note = explain(adapter->problem(), adapter->remedy());
+    return adapter;
+  }
   const bool automatic = spec == "auto";
   std::string ppdevProblem, ppdevRemedy;
   if (automatic || spec.rfind("ppdev", 0) == 0) {
@@ -502,8 +509,20 @@ std::unique_ptr<Port> OpenHardwarePort(const std::string& spec, SystemCalls& sys
   auto direct = std::make_unique<DirectPort>(sys);
   if (direct->usable()) return direct;
   const std::string directProblem = Tr("direct port access not permitted (needs root or CAP_SYS_RAWIO on x86)");
-  note = automatic ? explain(Tr("no usable parallel port: %s; %s", {ppdevProblem, directProblem}), ppdevRemedy)
-                   : explain(directProblem, Tr("run as root, or use --port ppdev (group lp)"));
+  if (!automatic) {
+    note = explain(directProblem, Tr("run as root, or use --port ppdev (group lp)"));
+    return std::make_unique<NoPort>();
+  }
+  // No parallel port: the USB adapter, where one answers.
+  std::string adapterProblems, adapterRemedy;
+  for (const std::string& device : SerialCandidates(sys)) {
+    auto adapter = std::make_unique<SerialPort>(device);
+    if (adapter->usable()) return adapter;
+    adapterProblems += "; " + adapter->problem();
+    if (adapterRemedy.empty()) adapterRemedy = adapter->remedy();
+  }
+  note = explain(Tr("no usable parallel port: %s; %s", {ppdevProblem, directProblem}) + adapterProblems,
+                 ppdevRemedy + (adapterRemedy.empty() || ppdevRemedy.empty() ? "" : "\n") + adapterRemedy);
   return std::make_unique<NoPort>();
 }
 

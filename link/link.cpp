@@ -1,7 +1,9 @@
 #include "link/link.h"
 
-#include <thread>
+#include <algorithm>
 #include <chrono>
+#include <iterator>
+#include <thread>
 
 #include "resources/messages.h"
 
@@ -63,6 +65,12 @@ bool WaitHandshakeAt(Port& port, Clock& clock, const PortAddresses& ports, bool 
 }
 
 LinkResult Link::SendByteChecked(std::uint8_t b, bool presenceCheck) {
+  if (LinkEngine* engine = port_.Engine()) {
+    std::size_t sent = 0;
+    const LinkEngine::SendOutcome outcome = engine->SendBytes(&b, 1, presenceCheck, sent);
+    if (outcome == LinkEngine::SendOutcome::kReaderOff && presenceCheck) linkLost = 1;
+    return outcome == LinkEngine::SendOutcome::kSent ? LinkResult::kDone : LinkResult::kFailed;
+  }
   int* lost = presenceCheck ? &linkLost : nullptr;
   const std::uint8_t c = static_cast<std::uint8_t>(~b);
   Write(ports.data, 0);
@@ -89,8 +97,19 @@ LinkResult Link::SendByte(std::uint8_t b) { return SendByteChecked(b, false); }
 LinkResult Link::SendProbeByte(std::uint8_t b) { return SendByteChecked(b, true); }
 
 LinkResult Link::SendBurst(std::uint8_t b) {
-  for (int i = 0; i < 10; ++i)
-    if (SendByte(b) != LinkResult::kDone) return LinkResult::kFailed;
+  std::uint8_t burst[10];
+  std::fill(std::begin(burst), std::end(burst), b);
+  return SendBytes(burst, sizeof(burst));
+}
+
+LinkResult Link::SendBytes(const std::uint8_t* bytes, std::size_t count) {
+  if (LinkEngine* engine = port_.Engine()) {
+    std::size_t sent = 0;
+    return engine->SendBytes(bytes, count, false, sent) == LinkEngine::SendOutcome::kSent ? LinkResult::kDone
+                                                                                          : LinkResult::kFailed;
+  }
+  for (std::size_t i = 0; i < count; ++i)
+    if (SendByte(bytes[i]) != LinkResult::kDone) return LinkResult::kFailed;
   return LinkResult::kDone;
 }
 
@@ -130,6 +149,10 @@ void Link::ResetPortLines() {
 }
 
 int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowConfirmations, std::uint8_t& byte) {
+  if (LinkEngine* engine = port.Engine()) {
+    std::size_t taken = 0;
+    return engine->TakeBytes(lowConfirmations, &byte, 1, taken);
+  }
   if (!WaitHandshakeAt(port, clock, ports, true, Confirm::Cumulative, std::uint8_t{0}, nullptr, 3)) return 1;
   std::uint8_t step = 0xF0;
   auto sample = [&] {
@@ -151,23 +174,52 @@ int ShiftInByte(Port& port, Clock& clock, const PortAddresses& ports, int lowCon
   return 0;
 }
 
-LinkResult Link::ReceiveByte() {
+bool Link::ReceiveInterrupted() {
   ui_.PumpMessage();
-  if (ProgressWindow* window = ui_.Progress(ProgressKind::Receive); window != nullptr && window->InterruptRequested()) {
-    window->Hide();
-    window->ClearInterrupt();
-    ui_.EnableWindow(Window::Main, true);
-    return LinkResult::kInterrupted;
-  }
-  const int failed = ShiftInByte(port_, clock_, ports, 3, receivedByte);
-  if (failed == 0) return LinkResult::kDone;
+  ProgressWindow* window = ui_.Progress(ProgressKind::Receive);
+  if (window == nullptr || !window->InterruptRequested()) return false;
+  window->Hide();
+  window->ClearInterrupt();
+  ui_.EnableWindow(Window::Main, true);
+  return true;
+}
+
+void Link::ReportReceiveFailure(int failed) {
   ui_.ShowMessage(msg::kReceiveDataError, msg::kCaption, Icon::Error);
   if (failed != 3) {
     // The first wait and the waits for 0 also take the receive window down.
     if (ProgressWindow* window = ui_.Progress(ProgressKind::Receive)) window->Hide();
     ui_.EnableWindow(Window::Main, true);
   }
+}
+
+LinkResult Link::ReceiveByte() {
+  if (ReceiveInterrupted()) return LinkResult::kInterrupted;
+  const int failed = ShiftInByte(port_, clock_, ports, 3, receivedByte);
+  if (failed == 0) return LinkResult::kDone;
+  ReportReceiveFailure(failed);
   return LinkResult::kFailed;
+}
+
+LinkResult Link::ReceiveBytes(std::uint8_t* bytes, std::size_t count) {
+  LinkEngine* engine = port_.Engine();
+  for (std::size_t at = 0; at < count;) {
+    if (engine == nullptr) {
+      if (const LinkResult result = ReceiveByte(); result != LinkResult::kDone) return result;
+      bytes[at++] = receivedByte;
+      continue;
+    }
+    if (ReceiveInterrupted()) return LinkResult::kInterrupted;
+    std::size_t taken = 0;
+    const int failed = engine->TakeBytes(3, bytes + at, std::min(kTakeRun, count - at), taken);
+    at += taken;
+    if (taken > 0) receivedByte = bytes[at - 1];
+    if (failed != 0) {
+      ReportReceiveFailure(failed);
+      return LinkResult::kFailed;
+    }
+  }
+  return LinkResult::kDone;
 }
 
 }  // namespace quirel

@@ -80,11 +80,27 @@ class Link {
   // Sends b ten times; stops at the first failure. Returns 0 or 1.
   [[nodiscard]] LinkResult SendBurst(std::uint8_t b);
 
+  // Sends count bytes as SendByte sends each, stopping at the first that
+  // fails; a port with its own byte layer takes them in one go.
+  [[nodiscard]] LinkResult SendBytes(const std::uint8_t* bytes, std::size_t count);
+  // Takes count bytes into bytes as ReceiveByte takes each, with its
+  // interrupt check and its messages; a port with its own byte layer takes
+  // them in runs of kTakeRun, checking for the interrupt before each run.
+  [[nodiscard]] LinkResult ReceiveBytes(std::uint8_t* bytes, std::size_t count);
+  static constexpr std::size_t kTakeRun = 1024;
+  // True when the port runs the byte layer itself: the callers that pump
+  // and check for the interrupt after every byte may then do it per run.
+  bool HasEngine() { return port_.Engine() != nullptr; }
+
   std::uint8_t Read(std::uint16_t address) { return port_.ReadPortByte(address); }
   void Write(std::uint16_t address, std::uint8_t value) { port_.WritePortByte(address, value); }
 
  private:
   [[nodiscard]] LinkResult SendByteChecked(std::uint8_t b, bool presenceCheck);
+  // ReceiveByte's two halves: the interrupt check before a byte, and the
+  // messages when the wait numbered failed (ShiftInByte's numbers) ran out.
+  bool ReceiveInterrupted();
+  void ReportReceiveFailure(int failed);
 
   Port& port_;
   Clock& clock_;

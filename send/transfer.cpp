@@ -129,8 +129,8 @@ LinkResult SendJob::SendFileBody(int depth, std::vector<NameRecord>& records, co
   for (std::size_t block = 0; block < blocks; ++block) {
     ui.PumpMessage();
     if (Interrupted()) return LinkResult::kFailed;
-    for (std::size_t i = 0; i < kBlockSize; ++i)
-      if (link_.SendByte(data[at++]) != LinkResult::kDone) return transferError();
+    if (link_.SendBytes(data.data() + at, kBlockSize) != LinkResult::kDone) return transferError();
+    at += kBlockSize;
     if (window != nullptr) window->StepIt(Bar::File);
   }
   // The last partial block goes byte by byte, each with its own pump and check.
