@@ -68,10 +68,14 @@ std::string PortLockPath(const std::string& spec, const Environment& env) {
   }
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   const std::string dir = runtime != nullptr && *runtime != '\0' ? runtime : "/tmp";
-  if (spec.rfind("bridge:", 0) != 0) return dir + "/quirel-parallel-port.lock";
+  // A bridge or an adapter stands for one reader per address or device.
+  std::string kind;
+  for (const char* prefix : {"bridge", "serial"})
+    if (spec.rfind(std::string(prefix) + ":", 0) == 0) kind = prefix;
+  if (kind.empty()) return dir + "/quirel-parallel-port.lock";
   std::string key;
   for (const char c : spec.substr(7)) key.push_back(std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_');
-  return dir + "/quirel-bridge-" + key + ".lock";
+  return dir + "/quirel-" + kind + "-" + key + ".lock";
 }
 
 bool PortClaim::Take() {

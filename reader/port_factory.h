@@ -39,7 +39,8 @@ std::string VirtualReaderDir(const std::string& spec, const Environment& env);
 OpenedPort OpenPort(const std::string& spec, const Environment& env, std::string& error);
 
 // The lock file that stands for the port a --port value names: inside a
-// virtual reader's folder; for a bridge, one per address; for the machine's
+// virtual reader's folder; for a bridge, one per address; for a USB adapter,
+// one per device; for the machine's
 // own parallel port, one for all programs of every user.
 std::string PortLockPath(const std::string& spec, const Environment& env);
 
