@@ -40,8 +40,8 @@ OpenedPort OpenPort(const std::string& spec, const Environment& env, std::string
 
 // The lock file that stands for the port a --port value names: inside a
 // virtual reader's folder; for a bridge, one per address; for a USB adapter,
-// one per device; for the machine's
-// own parallel port, one for all programs of every user.
+// one per device; for the machine's own parallel port, one for all programs
+// of every user.
 std::string PortLockPath(const std::string& spec, const Environment& env);
 
 // This program's hold on the port, for Link::claimPort and releasePort. who
