@@ -209,7 +209,7 @@ TEST_F(QuirelProgram, HelpSpeaksTheUsersLanguageAndTheReadersMessagesStayAsTheyA
 // No translated help line is wider than 80 columns, two a Chinese character.
 TEST_F(QuirelProgram, TranslatedHelpFitsEightyColumns) {
   for (const char* command :
-       {"", "check", "clear", "convert", "mkdir", "phonebook", "probe", "reader", "receive", "send"}) {
+       {"", "adapter", "check", "clear", "convert", "mkdir", "phonebook", "probe", "reader", "receive", "send"}) {
     std::istringstream help(Quirel(std::string(command) + " --help", "LC_ALL= LANG=C.UTF-8 LANGUAGE=zh_CN").out);
     for (std::string line; std::getline(help, line);) {
       std::size_t columns = 0;
