@@ -8,7 +8,8 @@ mode="${1:-run}"
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libicu-dev libgtest-dev
           libgmock-dev libbenchmark-dev xvfb xauth fonts-noto-cjk libreoffice-writer-nogui binutils
           desktop-file-utils appstream dpkg-dev file man-db clang libclang-rt-14-dev libzip-dev libxml2-dev
-          libpoppler-cpp-dev libmobi-dev libmd4c-dev libmd4c-html0-dev clang-tidy-14 gettext)
+          libpoppler-cpp-dev libmobi-dev libmd4c-dev libmd4c-html0-dev clang-tidy-14 gettext
+          gcc-avr avr-libc libsimavr-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
