@@ -10,7 +10,11 @@
 
 #include "link/backends.h"
 #include "link/link.h"
+#include "link/serial_port.h"
 #include "reader/virtual_reader.h"
+#if defined(QUIREL_ADAPTER_ELF)
+#include "tests/adapter/simulated_adapter.h"
+#endif
 #include "tests/backends/bridge_server.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/strict_reader.h"
@@ -68,6 +72,7 @@ class ReaderSystem final : public SystemCalls {
 // A backend opened on the reader; access runs a function with the reader to
 // itself (the bridge serves it from another thread).
 struct Backend {
+  std::shared_ptr<void> keep;  // what the port talks to, outliving it
   std::unique_ptr<Port> owned;
   Port* port = nullptr;
   std::function<void(const std::function<void()>&)> access = [](const std::function<void()>& f) { f(); };
@@ -114,6 +119,20 @@ const Case kCases[] = {
                        auto& server) { return Bridge(testing::BridgeServer::Kind::Unix, reader, server); }},
     {"bridge_tcp", [](reader::VirtualReader& reader, auto&,
                       auto& server) { return Bridge(testing::BridgeServer::Kind::Tcp, reader, server); }},
+#if defined(QUIREL_ADAPTER_ELF)
+    // The USB adapter: its real firmware in simavr, on the reader's cable.
+    {"usb_adapter",
+     [](reader::VirtualReader& reader, auto&, auto&) {
+       auto adapter = std::make_shared<testing::SimulatedAdapter>(QUIREL_ADAPTER_ELF, reader);
+       EXPECT_TRUE(adapter->running()) << adapter->why();
+       Backend backend;
+       backend.keep = adapter;
+       backend.owned = std::make_unique<SerialPort>(adapter->devicePath());
+       backend.port = backend.owned.get();
+       backend.access = [a = adapter.get()](const std::function<void()>& f) { a->Access(f); };
+       return backend;
+     }},
+#endif
 };
 
 class PortContract : public ::testing::TestWithParam<Case> {};
