@@ -50,8 +50,6 @@ bool IsStandardBase(unsigned long base) {
 // Device nodes /dev/parportN exist only while the parport driver is loaded.
 constexpr const char* kLoadDriver = N_("load the parport driver: sudo modprobe ppdev");
 
-std::string ErrnoText(int error) { return error != 0 ? std::string(std::strerror(error)) : Tr("failed"); }
-
 class RealCalls final : public SystemCalls {
  public:
   int Open(const std::string& path) override {
@@ -127,19 +125,19 @@ class RealCalls final : public SystemCalls {
   }
 };
 
-// "parport12" -> 12; -1 for anything else.
-long ParportNumber(const std::string& name) {
-  static constexpr std::string_view kPrefix = "parport";
-  if (name.size() <= kPrefix.size() || name.compare(0, kPrefix.size(), kPrefix) != 0) return -1;
+}  // namespace
+
+long DeviceNumber(const std::string& name, std::string_view prefix) {
+  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return -1;
   long n = 0;
-  for (std::size_t i = kPrefix.size(); i < name.size(); ++i) {
+  for (std::size_t i = prefix.size(); i < name.size(); ++i) {
     if (name[i] < '0' || name[i] > '9' || n > 100000) return -1;
     n = n * 10 + (name[i] - '0');
   }
   return n;
 }
 
-}  // namespace
+std::string ErrnoText(int error) { return error != 0 ? std::string(std::strerror(error)) : Tr("failed"); }
 
 SystemCalls& RealSystemCalls() {
   static RealCalls calls;
@@ -164,7 +162,7 @@ PpdevPort::PpdevPort(SystemCalls& sys, const std::string& device) : sys_(sys) {
   } else {
     std::vector<std::pair<long, std::string>> found;
     for (const auto& name : sys_.ListDirectory("/dev"))
-      if (const long n = ParportNumber(name); n >= 0) found.emplace_back(n, name);
+      if (const long n = DeviceNumber(name, "parport"); n >= 0) found.emplace_back(n, name);
     std::sort(found.begin(), found.end());
     for (const auto& [n, name] : found) paths.push_back("/dev/" + name);
     if (paths.empty()) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/port.h"
@@ -31,6 +32,12 @@ class SystemCalls {
   // A small text file such as /proc/sys/dev/parport/parport0/base-addr.
   virtual bool ReadTextFile(const std::string& path, std::string& text) = 0;
 };
+
+// "parport12" with prefix "parport" -> 12; -1 for any other name.
+long DeviceNumber(const std::string& name, std::string_view prefix);
+
+// strerror's text for error, or "failed" when there is no error number.
+std::string ErrnoText(int error);
 
 // The calls of this machine. Where the platform has no parallel-port access,
 // every call fails.

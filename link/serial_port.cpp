@@ -77,22 +77,9 @@ int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
   return static_cast<int>(std::clamp<decltype(left)>(left, 0, 1 << 30));
 }
 
-std::string ErrnoText(int error) { return error != 0 ? std::string(std::strerror(error)) : Tr("failed"); }
-
 // A late answer to a hello that was sent again while the board was starting.
 bool AnswersHello(const std::vector<std::uint8_t>& payload, std::uint8_t type) {
   return type == (QA_HELLO | QA_ANSWER) || (type == QA_ERROR && payload.size() >= 2 && payload[1] == QA_HELLO);
-}
-
-// "ttyUSB12" with prefix "ttyUSB" -> 12; -1 for anything else.
-long DeviceNumber(const std::string& name, std::string_view prefix) {
-  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return -1;
-  long n = 0;
-  for (std::size_t i = prefix.size(); i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9' || n > 100000) return -1;
-    n = n * 10 + (name[i] - '0');
-  }
-  return n;
 }
 
 }  // namespace
