@@ -95,6 +95,9 @@ QString DecodeDocument(const QByteArray& bytes, bool webPage) {
 
 PageView::PageView(QWidget* parent) : QTextBrowser(parent) {
   setOpenLinks(false);
+  // Tab leaves the page for the next control instead of walking its links
+  // one by one; the links still answer the mouse.
+  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
   connect(this, &QTextBrowser::anchorClicked, this, &PageView::FollowLink);
 }
 

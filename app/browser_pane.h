@@ -27,11 +27,6 @@ class PageView final : public QTextBrowser {
   void Navigate(const QString& path);
   const QString& current() const { return current_; }
 
- protected:
-  // Tab leaves the page for the next control instead of walking its links
-  // one by one; the links still answer the mouse.
-  bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
-
  private:
   void FollowLink(const QUrl& url);
   QString current_;
